@@ -1,0 +1,1 @@
+namespace appconfig_placeholder { int unused = 0; }

@@ -1,0 +1,129 @@
+#include "tests/support/test_support.h"
+
+#include <cstdio>
+
+#include "base/handles.h"
+#include "base/paths.h"
+#include "base/strings.h"
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  wchar_t tmp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, tmp);
+  static LONG counter = 0;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const std::wstring candidate = base::FormatW(L"%sqltest_%lu_%ld_%d\\", tmp, ::GetCurrentProcessId(),
+                                                 ::InterlockedIncrement(&counter), attempt);
+    if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
+      path_ = candidate;
+      return;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  if (!path_.empty()) base::DeleteTree(path_);
+}
+
+std::vector<uint8_t> ReadBytes(const std::wstring& path) {
+  std::vector<uint8_t> out;
+  base::KernelHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!f) return out;
+  LARGE_INTEGER size{};
+  ::GetFileSizeEx(f.Get(), &size);
+  out.resize(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!out.empty() && !::ReadFile(f.Get(), out.data(), static_cast<DWORD>(out.size()), &read, nullptr)) out.clear();
+  out.resize(read);
+  return out;
+}
+
+bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+  base::KernelHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!f) return false;
+  DWORD written = 0;
+  return bytes.empty() ||
+         (::WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+          written == bytes.size());
+}
+
+bool WriteText(const std::wstring& path, const std::string& utf8) {
+  return WriteBytes(path, std::vector<uint8_t>(utf8.begin(), utf8.end()));
+}
+
+bool WriteUtf16(const std::wstring& path, const std::wstring& text) {
+  std::vector<uint8_t> bytes = {0xFF, 0xFE};
+  for (wchar_t c : text) {
+    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+    bytes.push_back(static_cast<uint8_t>((c >> 8) & 0xFF));
+  }
+  return WriteBytes(path, bytes);
+}
+
+std::wstring EnvPath(const wchar_t* name) {
+  wchar_t buf[4096] = {};
+  const DWORD n = ::GetEnvironmentVariableW(name, buf, 4096);
+  if (n == 0 || n >= 4096) return {};
+  std::wstring value = buf;
+  if (!value.empty() && value[0] == L'/') {
+    for (auto& c : value) if (c == L'/') c = L'\\';
+    value = L"Z:" + value;
+  }
+  return value;
+}
+
+std::wstring BinDir() {
+  std::wstring dir = EnvPath(L"QL_BIN_DIR");
+  if (dir.empty()) dir = base::GetModuleFolder() + L"..\\bin";
+  return base::WithTrailingBackslash(dir);
+}
+
+std::wstring SourceDir() { return base::WithTrailingBackslash(EnvPath(L"QL_SOURCE_DIR")); }
+
+int RunProcess(const std::wstring& exe, const std::wstring& args, DWORD timeoutMs, const std::wstring& workDir,
+               std::string* output) {
+  std::wstring cmd = L"\"" + exe + L"\"";
+  if (!args.empty()) cmd += L" " + args;
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  base::KernelHandle readPipe, writePipe;
+  if (output) {
+    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+    HANDLE r = nullptr, w = nullptr;
+    if (!::CreatePipe(&r, &w, &sa, 0)) return -1;
+    readPipe.Reset(r);
+    writePipe.Reset(w);
+    ::SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = w;
+    si.hStdError = w;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  }
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi)) {
+    return -1;
+  }
+  base::KernelHandle process(pi.hProcess), thread(pi.hThread);
+  writePipe.Reset();
+  if (output) {
+    char buf[4096];
+    DWORD n = 0;
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (::ReadFile(readPipe.Get(), buf, sizeof(buf), &n, nullptr) && n > 0) {
+      output->append(buf, n);
+      if (::GetTickCount64() > deadline) break;
+    }
+  }
+  if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+    ::TerminateProcess(process.Get(), 1);
+    return -1;
+  }
+  DWORD code = 0;
+  ::GetExitCodeProcess(process.Get(), &code);
+  return static_cast<int>(code);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,30 @@
+# Sourced by the build and test scripts: an X display (Xvfb when none is set), the project's
+# Wine prefix and one persistent wineserver, all torn down by ql_env_stop.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX="$here/build/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+QL_XVFB_PID=
+ql_env_start() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in 91 92 93 94 95 96 97 98; do
+      if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
+    done
+    Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+    QL_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+  mkdir -p "$here/build"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix in $WINEPREFIX (once)..."
+    "$here/tools/wine-run.sh" wineboot --init >/dev/null 2>&1 || true
+  fi
+  wineserver -p >/dev/null 2>&1 || /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
+}
+ql_env_stop() {
+  wineserver -k >/dev/null 2>&1 || /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$QL_XVFB_PID" ]; then kill "$QL_XVFB_PID" 2>/dev/null; wait "$QL_XVFB_PID" 2>/dev/null; fi
+}
