@@ -1,1 +1,0 @@
-namespace appconfig_placeholder { int unused = 0; }
