@@ -8,30 +8,9 @@
 
 #include "base/handles.h"
 
-class AppConfig {
- public:
-  // The store of this process, loaded from the data folder's "config.ini" on first use.
-  static AppConfig& Get();
-
-  // A store bound to a given file (tests and tools); loads it at once.
-  explicit AppConfig(std::wstring configPath);
-  virtual ~AppConfig() = default;
-  AppConfig(const AppConfig&) = delete;
-  AppConfig& operator=(const AppConfig&) = delete;
-
-  const std::wstring& ConfigPath() const { return config_path_; }
-
-  void Load();
-  void Save() const;
-  void ReloadWheelSettings();
-  int ReadSnipToolHotkey() const;
-  void ApplyWindowPlacement(HWND window) const;
-  std::wstring MakeWindowPlacement(HWND window) const;
-  bool IsChineseLanguage() const;
-  bool IsCjkLanguage() const;
-  HBRUSH BackgroundBrush() const { return background_brush_.Get(); }
-
-  // Fields, in file order. Booleans hold 0 or 1 after loading.
+// The stored preferences with their defaults, in file order. Booleans hold 0 or 1 after loading.
+// Kept apart from AppConfig so that a load can start again from the defaults in one assignment.
+struct AppConfigValues {
   std::wstring last_position;
   int max_zoom_ratio = 8;
   int view_margin = 24;
@@ -61,8 +40,50 @@ class AppConfig {
   // The display enhancement chosen in the adjustment window (0 = none). Kept with the settings
   // but never read from or written to the file.
   int view_enhance_mode = 0;
+};
+
+class AppConfig : public AppConfigValues {
+ public:
+  // "mouse_wheel_action" while the user has not chosen what the wheel does.
+  static constexpr int kWheelNotChosen = 99;
+  // "preload_thread" is written with every save for the product's other programs; never read.
+  static constexpr int kPreloadThreads = 3;
+
+  // The store of this process, loaded from the data folder's "config.ini" on first use.
+  static AppConfig& Get();
+  // "config.ini" in the data folder; empty when the data folder is unknown or too long.
+  static std::wstring DefaultConfigPath();
+
+  // A store bound to a given file (tests and tools); loads it at once. With an empty path
+  // nothing is read or written and the defaults stay.
+  explicit AppConfig(std::wstring configPath);
+  virtual ~AppConfig() = default;
+  AppConfig(const AppConfig&) = delete;
+  AppConfig& operator=(const AppConfig&) = delete;
+
+  const std::wstring& ConfigPath() const { return config_path_; }
+
+  // Starts from the defaults and reads every key; also fixes the process's language.
+  void Load();
+  // Writes every key of section "app" in the fixed order; failures are ignored.
+  void Save() const;
+  // Re-reads the two wheel keys, which another instance may have changed meanwhile.
+  void ReloadWheelSettings();
+  // [Default] "sniptool_hotkey", written by the tray companion; 0 when absent.
+  int ReadSnipToolHotkey() const;
+  // Places the window from "last_position" on the desktop work area, or maximises it.
+  void ApplyWindowPlacement(HWND window) const;
+  // "MAX" or "l_t_r_b" for the window's current (or, when minimised, restored) state.
+  std::wstring MakeWindowPlacement(HWND window) const;
+  bool IsChineseLanguage() const;
+  bool IsCjkLanguage() const;
+  HBRUSH BackgroundBrush() const { return background_brush_.Get(); }
+  // Remakes the background brush after "canvas_back_color" changed.
+  void RefreshBackgroundBrush();
 
  private:
+  void LoadLanguage();
+
   std::wstring config_path_;
   base::BrushHandle background_brush_;
 };
@@ -75,4 +96,6 @@ std::wstring DefaultText(const RECT& workArea);
 // Parses "l_t_r_b" and fits it into the work area. False when the text has not exactly four
 // parts or the fitted rectangle is smaller than 700 x 500 (the window is then maximised).
 bool FitToWorkArea(const std::wstring& text, const RECT& workArea, RECT& fitted);
+// The stored text for a window state: "MAX" when maximised, else "l_t_r_b".
+std::wstring MakeText(bool maximized, const RECT& windowRect);
 }  // namespace placement
