@@ -21,6 +21,8 @@ ql_env_start() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix in $WINEPREFIX (once)..."
     "$here/tools/wine-run.sh" wineboot --init >/dev/null 2>&1 || true
+    # A crashing test must fail, not wait on a crash dialog.
+    "$here/tools/wine-run.sh" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
   fi
   wineserver -p >/dev/null 2>&1 || /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
 }
