@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,12 @@ std::wstring SourceDir();
 // Runs a program and waits for it; returns its exit code or -1 when it could not start or timed out.
 int RunProcess(const std::wstring& exe, const std::wstring& args, DWORD timeoutMs = 60000,
                const std::wstring& workDir = L"", std::string* output = nullptr);
+
+// Runs the calling thread's message loop (sent and posted messages) until the condition holds or
+// the time limit passes; returns whether the condition held.
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
+// Runs the message loop until every message posted to this thread before the call has been
+// dispatched (FIFO order of the posted queue), or the time limit passes.
+bool PumpPostedMessages(DWORD timeoutMs = 20000);
 
 }  // namespace testing_support
