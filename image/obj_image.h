@@ -45,15 +45,20 @@ class FCObjImage : public FCObjGraph {
   uint8_t* PixelPointer(int x, int y) const { return rows_[y] + x * (bpp_ / 8); }
   HBITMAP SectionHandle() const { return section_; }
   bool IsValid() const { return pixels_ != nullptr; }
-  int Stride() const { return StrideFor(width_, bpp_); }
-  static int StrideFor(int width, int bitsPerPixel) { return ((bitsPerPixel * width + 31) / 32) * 4; }
+  int Stride() const { return static_cast<int>(StrideFor(width_, bpp_)); }
+  // Bytes per stored row, padded to a multiple of 4. Computed wide so that absurd sizes cannot
+  // wrap; Create refuses any image whose stride or block size does not fit an int.
+  static int64_t StrideFor(int width, int bitsPerPixel) {
+    return ((static_cast<int64_t>(bitsPerPixel) * width + 31) / 32) * 4;
+  }
 
   void Draw(HDC dc, int left, int top, int right, int bottom, const RECT* source = nullptr) const;
 
   [[nodiscard]] bool LoadFromWicSource(IWICBitmapSource* source, REFWICPixelFormatGUID format);
   [[nodiscard]] bool LoadFromGdiplusBitmap(Gdiplus::Bitmap& bitmap, int gdiplusFormat);
   [[nodiscard]] bool LoadFromFileGdiplus(const wchar_t* path, int gdiplusFormat);
-  // Wraps 32-bit top-down pixels owned by someone else (stride exactly 4 x width).
+  // Wraps 32-bit top-down pixels owned by someone else (stride exactly 4 x width). The view has
+  // no section handle, so it cannot be drawn; releasing it frees only the row table.
   [[nodiscard]] bool AttachExternal(uint8_t* pixels, int width, int height);
 
   // A screen-compatible bitmap of the image drawn over a background fill; replaces *bitmap.
@@ -61,7 +66,8 @@ class FCObjImage : public FCObjGraph {
 
  private:
   bool CreateSection(int width, int signedHeight, int bitsPerPixel);
-  void BuildRowTable();
+  bool BuildRowTable();
+  void SwapFields(FCObjImage& other) noexcept;
 
   int32_t width_ = 0;
   int32_t height_ = 0;
