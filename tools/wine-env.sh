@@ -23,6 +23,8 @@ ql_env_start() {
     "$here/tools/wine-run.sh" wineboot --init >/dev/null 2>&1 || true
     # A crashing test must fail, not wait on a crash dialog.
     "$here/tools/wine-run.sh" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+    # The product targets Windows 10 and 11; Wine 8 otherwise presents itself as Windows 7.
+    "$here/tools/wine-run.sh" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 || true
   fi
   wineserver -p >/dev/null 2>&1 || /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
 }
