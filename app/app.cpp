@@ -1,0 +1,101 @@
+#include "app/app.h"
+
+#include <commctrl.h>
+
+#include "app/config/app_config.h"
+#include "app/config/command_line.h"
+#include "app/config/folders.h"
+#include "app/config/language.h"
+#include "app/crash_handler.h"
+#include "app/handover_receivers.h"
+#include "app/main_log.h"
+#include "app/process_objects.h"
+#include "app/startup.h"
+#include "app/ui_framework.h"
+#include "app/version_info.h"
+#include "base/paths.h"
+#include "image/wic_factory.h"
+#include "main_window/main_dialog.h"
+
+namespace {
+
+CDorvaneApp* g_app = nullptr;
+
+constexpr wchar_t kUpgradeParameters[] = L" --need-upgrade-privilege-now --entry=main";
+
+}  // namespace
+
+CDorvaneApp* GetDorvaneApp() noexcept { return g_app; }
+
+CDorvaneApp::CDorvaneApp(HINSTANCE instance, std::wstring commandLine)
+    : instance_(instance), command_line_(std::move(commandLine)) {
+  g_app = this;
+  AppConfig::Get();
+  app_name_ = GetLanguageString(L"app", L"NAME");
+  EnsureDataFolders();
+}
+
+CDorvaneApp::~CDorvaneApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+BOOL CDorvaneApp::InitInstance() {
+  com_ = std::make_unique<FCAutoInitializeCOM>();
+  gdiplus_ = std::make_unique<FCAutoInitGDIPlus>();
+  // A failed factory leaves it null; the viewer still starts.
+  (void)CreateWicFactory();
+
+  CCommandLine* commandLine = CCommandLine::Instance();
+  commandLine->Parse(command_line_);
+  if (startup::HandleStartupSwitches(*commandLine) == 0) return FALSE;
+  if (HandOffPendingUpdate()) return FALSE;
+
+  InstallCrashHandler();
+  SetCrashReportIdentity(L"quellinmain", 0, GetExecutableVersionText());
+
+  INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+  ::InitCommonControlsEx(&controls);
+
+  OpenMainLog();
+  PrepareUiFramework(instance_, base::JoinPath(base::GetModuleFolder(), L"res"), L"res.zip");
+  RefreshReceivers();
+
+  {
+    CDorvaneDlg mainWindow(instance_, nullptr);
+    main_window_ = &mainWindow;
+    mainWindow.DoModal();
+    main_window_ = nullptr;
+  }
+  return FALSE;
+}
+
+bool CDorvaneApp::HandOffPendingUpdate() {
+  if (!startup::IsUpdatePending()) return false;
+  // Whoever created the guard decides; we only stop when it exists and is closed to us.
+  ::SetLastError(ERROR_SUCCESS);
+  base::KernelHandle guard(::OpenMutexW(MUTEX_MODIFY_STATE, FALSE, startup::kUpgradeGuardMutex));
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_ALREADY_EXISTS) return true;
+  return StartTrayCompanion(command_line_ + kUpgradeParameters);
+}
+
+int CDorvaneApp::ExitInstance() {
+  ReleaseCurrentImage();
+  ReleasePreloaderAndFolderList();
+  CleanUpTemporaryFiles();
+  ReleaseWicFactory();
+  gdiplus_.reset();
+  com_.reset();
+  ReleaseBaseServices();
+  ReleaseMessageChannel();
+  CloseMainLog();
+  CCommandLine::DestroyInstance();
+  DestroyHandOverReceivers();
+  return 0;
+}
+
+bool CDorvaneApp::StartTrayCompanion(const std::wstring& extraParameters) {
+  return startup::StartTrayCompanion(extraParameters);
+}
+
+void CDorvaneApp::RefreshReceivers() { RefreshHandOverReceivers(AppConfig::Get().only_one_instance != 0); }
