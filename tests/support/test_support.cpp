@@ -89,85 +89,47 @@ int RunProcess(const std::wstring& exe, const std::wstring& args, DWORD timeoutM
   if (!args.empty()) cmd += L" " + args;
   STARTUPINFOW si{};
   si.cb = sizeof(si);
-  base::KernelHandle readPipe, writePipe;
+  // Output goes to an inheritable temporary file rather than a pipe: under Wine a pipe's read end
+  // may never see the end of the stream once the child has gone.
+  base::KernelHandle outFile;
+  std::wstring outPath;
   if (output) {
+    wchar_t dir[MAX_PATH] = {};
+    wchar_t name[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, dir);
+    if (!::GetTempFileNameW(dir, L"qlo", 0, name)) return -1;
+    outPath = name;
     SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-    HANDLE r = nullptr, w = nullptr;
-    if (!::CreatePipe(&r, &w, &sa, 0)) return -1;
-    readPipe.Reset(r);
-    writePipe.Reset(w);
-    ::SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0);
+    outFile.Reset(::CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &sa,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!outFile) return -1;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = w;
-    si.hStdError = w;
-    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = outFile.Get();
+    si.hStdError = outFile.Get();
+    si.hStdInput = nullptr;
   }
   PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
-                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi)) {
-    return -1;
+  const BOOL started = ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+                                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
+  outFile.Reset();
+  int result = -1;
+  if (started) {
+    base::KernelHandle process(pi.hProcess), thread(pi.hThread);
+    if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+      ::TerminateProcess(process.Get(), 1);
+      ::WaitForSingleObject(process.Get(), 5000);
+    } else {
+      DWORD code = 0;
+      ::GetExitCodeProcess(process.Get(), &code);
+      result = static_cast<int>(code);
+    }
   }
-  base::KernelHandle process(pi.hProcess), thread(pi.hThread);
-  writePipe.Reset();
   if (output) {
-    char buf[4096];
-    DWORD n = 0;
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    while (::ReadFile(readPipe.Get(), buf, sizeof(buf), &n, nullptr) && n > 0) {
-      output->append(buf, n);
-      if (::GetTickCount64() > deadline) break;
-    }
+    const std::vector<uint8_t> bytes = ReadBytes(outPath);
+    output->assign(bytes.begin(), bytes.end());
+    ::DeleteFileW(outPath.c_str());
   }
-  if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-    ::TerminateProcess(process.Get(), 1);
-    return -1;
-  }
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.Get(), &code);
-  return static_cast<int>(code);
-}
-
-namespace {
-
-// A thread message that marks a point in the posted queue; the cookie tells one call from another.
-constexpr UINT kPumpMarker = WM_APP + 0x3FF0;
-
-// Dispatches what is queued now; returns true when the marker with this cookie went by.
-bool DispatchQueued(WPARAM cookie) {
-  bool seen = false;
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.hwnd == nullptr && msg.message == kPumpMarker) {
-      seen = seen || msg.wParam == cookie;
-      continue;
-    }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return seen;
-}
-
-bool Pump(const std::function<bool()>& done, WPARAM cookie, DWORD timeoutMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (done()) return true;
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return false;
-    const DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50));
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (DispatchQueued(cookie) && cookie != 0) return true;
-  }
-}
-
-}  // namespace
-
-bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs) { return Pump(done, 0, timeoutMs); }
-
-bool PumpPostedMessages(DWORD timeoutMs) {
-  static WPARAM lastCookie = 0;
-  const WPARAM cookie = ++lastCookie;
-  if (!::PostThreadMessageW(::GetCurrentThreadId(), kPumpMarker, cookie, 0)) return false;
-  return Pump([] { return false; }, cookie, timeoutMs);
+  return result;
 }
 
 }  // namespace testing_support
