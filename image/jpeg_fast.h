@@ -1,0 +1,27 @@
+#pragma once
+// JPEG decoding through libjpeg-turbo, for the places where the platform decoder is too slow:
+// the decoder scales by 1/2, 1/4 or 1/8 inside the inverse DCT, so a small picture of a large
+// photo costs a fraction of a full decode. EXIF orientation is not applied; the caller turns
+// the picture. Any failure (not a JPEG, damaged or truncated data, a colour space without an
+// RGB conversion such as CMYK, no memory) returns false and leaves the output empty; the caller
+// then falls back to the platform decoder.
+#include <cstddef>
+#include <cstdint>
+
+class FCObjImage;
+
+// Reads the pixel size from the frame header without decoding the picture.
+[[nodiscard]] bool FastJpegDimensions(const uint8_t* data, size_t size, int& width, int& height);
+
+// The reduction (1, 2, 4 or 8) for a picture of width x height that is to be fitted into
+// maxWidth x maxHeight: the largest one whose result is no smaller than the fitted picture, that
+// is the largest d with 1/d >= min(maxWidth / width, maxHeight / height). The result is then at
+// least as large as the fitted size in both directions (the decoder rounds scaled sizes up), so
+// the final scaling only ever shrinks. A box at least as large as the picture gives 1.
+// Returns 0 for a non-positive size or box.
+[[nodiscard]] int FastJpegReduction(int width, int height, int maxWidth, int maxHeight);
+
+// Decodes at the reduction above into a new 32 bpp top-down image (blue, green, red, alpha 255).
+// The output is width/d x height/d, each rounded up.
+[[nodiscard]] bool FastJpegDecodeScaled(const uint8_t* data, size_t size, int maxWidth, int maxHeight,
+                                        FCObjImage& out);
