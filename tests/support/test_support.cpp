@@ -132,4 +132,47 @@ int RunProcess(const std::wstring& exe, const std::wstring& args, DWORD timeoutM
   return result;
 }
 
+namespace {
+
+// A thread message that marks a point in the posted queue; the cookie tells one call from another.
+constexpr UINT kPumpMarker = WM_APP + 0x3FF0;
+
+// Dispatches what is queued now; returns true when the marker with this cookie went by.
+bool DispatchQueued(WPARAM cookie) {
+  bool seen = false;
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.hwnd == nullptr && msg.message == kPumpMarker) {
+      seen = seen || msg.wParam == cookie;
+      continue;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return seen;
+}
+
+bool Pump(const std::function<bool()>& done, WPARAM cookie, DWORD timeoutMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (done()) return true;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return false;
+    const DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50));
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (DispatchQueued(cookie) && cookie != 0) return true;
+  }
+}
+
+}  // namespace
+
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs) { return Pump(done, 0, timeoutMs); }
+
+bool PumpPostedMessages(DWORD timeoutMs) {
+  static WPARAM lastCookie = 0;
+  const WPARAM cookie = ++lastCookie;
+  if (!::PostThreadMessageW(::GetCurrentThreadId(), kPumpMarker, cookie, 0)) return false;
+  return Pump([] { return false; }, cookie, timeoutMs);
+}
+
 }  // namespace testing_support
