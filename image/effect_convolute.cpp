@@ -131,6 +131,12 @@ struct WideConstants {
   __m128i multiplier;
   __m128i shift;
   __m128i offset;
+  // A kernel that is one value r everywhere but a centre c (sharpen, box blur) is r x the sum of
+  // the window plus (c - r) x the centre; window sums come from per-column sums of the rows.
+  bool ring_and_centre = false;
+  __m128i ring;
+  __m128i centre_extra;
+  int16_t* column_sums = nullptr;  // one per byte of a row
 };
 
 // Sixteen output bytes starting at byte i, with 16-bit sums.
@@ -156,19 +162,62 @@ __m128i ConvoluteBlock(const RowJob& job, int i, int reach, const WideConstants&
   return _mm_packus_epi16(lo, hi);
 }
 
+// Sums of the window's rows for every byte of the row (the row is at least 16 bytes long).
+void SumColumns(const RowJob& job, int16_t* sums) {
+  const int count = job.width * job.bytes;
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0;; i += 16) {
+    if (i + 16 > count) i = count - 16;
+    __m128i lo = zero;
+    __m128i hi = zero;
+    for (int j = 0; j < job.size; ++j) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.rows[j] + i));
+      lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(v, zero));
+      hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(v, zero));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i), lo);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i + 8), hi);
+    if (i + 16 >= count) break;
+  }
+}
+
+// Sixteen output bytes starting at byte i of a ring-and-centre kernel. Products and sums may
+// wrap in 16 bits on the way; the final sum fits, so it comes out exact.
+__m128i RingAndCentreBlock(const RowJob& job, int i, int reach, const WideConstants& c) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i lo = zero;
+  __m128i hi = zero;
+  const int16_t* sums = c.column_sums + i - reach;
+  for (int t = 0; t < job.size; ++t, sums += job.bytes) {
+    lo = _mm_add_epi16(lo, _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums)));
+    hi = _mm_add_epi16(hi, _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + 8)));
+  }
+  const __m128i centre =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.rows[job.size / 2] + i));
+  lo = _mm_add_epi16(_mm_mullo_epi16(lo, c.ring),
+                     _mm_mullo_epi16(_mm_unpacklo_epi8(centre, zero), c.centre_extra));
+  hi = _mm_add_epi16(_mm_mullo_epi16(hi, c.ring),
+                     _mm_mullo_epi16(_mm_unpackhi_epi8(centre, zero), c.centre_extra));
+  lo = _mm_add_epi16(Divide(lo, c.division, c.multiplier, c.shift), c.offset);
+  hi = _mm_add_epi16(Divide(hi, c.division, c.multiplier, c.shift), c.offset);
+  return _mm_packus_epi16(lo, hi);
+}
+
 void ConvoluteRunWide(const RowJob& job, const WideConstants& c, uint8_t* out, int begin, int end) {
   if (end - begin < 16) {
     ConvoluteRunScalar(job, out, begin, end);
     return;
   }
   const int reach = (job.size / 2) * job.bytes;
+  if (c.ring_and_centre) SumColumns(job, c.column_sums);
   // begin and end lie on pixel boundaries, so 32-bit blocks keep alpha in every fourth byte.
   const __m128i alpha = job.bytes == 4 ? _mm_set1_epi32(static_cast<int>(0xFF000000u))
                                        : _mm_setzero_si128();
   for (int i = begin;; i += 16) {
     if (i + 16 > end) i = end - 16;  // the last block overlaps the one before; same results
     __m128i* p = reinterpret_cast<__m128i*>(out + i);
-    const __m128i result = ConvoluteBlock(job, i, reach, c);
+    const __m128i result = c.ring_and_centre ? RingAndCentreBlock(job, i, reach, c)
+                                             : ConvoluteBlock(job, i, reach, c);
     const __m128i kept = _mm_and_si128(_mm_loadu_si128(p), alpha);
     _mm_storeu_si128(p, _mm_or_si128(_mm_andnot_si128(alpha, result), kept));
     if (i + 16 >= end) break;
@@ -212,6 +261,18 @@ bool PlanWide(const std::vector<int32_t>& kernel, int divisor, int offset, WideC
   return true;
 }
 
+// Whether every entry but the centre of the window equals the first non-centre one.
+bool IsRingAndCentre(const std::vector<int32_t>& kernel, int size, int32_t& ring, int32_t& centre) {
+  if (size < 2) return false;
+  const size_t centre_index = static_cast<size_t>(size / 2) * size + size / 2;
+  centre = kernel[centre_index];
+  ring = kernel[centre_index == 0 ? 1 : 0];
+  for (size_t j = 0; j < kernel.size(); ++j) {
+    if (j != centre_index && kernel[j] != ring) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 FCEffectConvolute::FCEffectConvolute(std::vector<int32_t> kernel, int size, int divisor, int offset)
@@ -246,6 +307,16 @@ void FCEffectConvolute::ProcessImage(FCObjImage& image, FCProgressObserver* obse
   const RowJob job{rows.data(), kernel_.data(), size_, width, bytes, divisor_, offset_};
   WideConstants plan;
   const WideConstants* wide = PlanWide(kernel_, divisor_, offset_, plan) ? &plan : nullptr;
+  std::vector<int16_t> column_sums;
+  int32_t ring_value = 0;
+  int32_t centre_value = 0;
+  if (wide && size_ <= 128 && IsRingAndCentre(kernel_, size_, ring_value, centre_value)) {
+    column_sums.resize(row_bytes);
+    plan.ring_and_centre = true;
+    plan.ring = _mm_set1_epi16(static_cast<short>(ring_value));
+    plan.centre_extra = _mm_set1_epi16(static_cast<short>(centre_value - ring_value));
+    plan.column_sums = column_sums.data();
+  }
   WalkRows(image, observer, [&](int y, uint8_t* row) {
     std::memcpy(ring.data() + (y % keep) * row_bytes, row, row_bytes);
     for (int j = 0; j < size_; ++j) {

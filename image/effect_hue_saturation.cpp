@@ -22,6 +22,12 @@ namespace {
 constexpr int kCacheBits = 14;
 constexpr uint32_t kEmptyKey = 0xFFFFFFFFu;
 
+// Cache slot of a colour: the top bits of a 64-bit multiplicative hash. (A 32-bit product lets
+// colours that differ only in red collide far too often.)
+inline uint32_t SlotOf(uint32_t key) {
+  return static_cast<uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - kCacheBits));
+}
+
 // Two IEEE doubles, one per pixel.
 struct V {
   __m128d v;
@@ -255,7 +261,7 @@ void FCEffectHueSaturation::AdjustRow(uint8_t* row, int width) {
   uint32_t slots[2] = {0, 0};
   for (int x = 0; x < width; ++x, row += kBytes) {
     const uint32_t key = Access::Read(row);
-    const uint32_t index = (key * 0x9E3779B1u) >> (32 - kCacheBits);
+    const uint32_t index = SlotOf(key);
     if (cache[index].key == key) {
       Access::Write(row, cache[index].value);
       continue;

@@ -138,6 +138,7 @@ TEST(EffectsMatchReference, Convolution) {
       {{100, -50, 3, 0, 90, -7, 1, 1, 1}, 3, 37, -5},      // too large for 16-bit sums
       {std::vector<int32_t>(9, 14), 3, 301, 3},            // large divisor
       {{1, 2, 3, 4}, 2, 7, 0},                             // even size: window leans left/up
+      {{2, 2, 2, 9}, 2, 15, 1},                            // even size, one value around the centre
       {{3}, 1, 2, 0},
       {{0, 0, 0, 0, 1, 0, 0, 0, 0}, 3, 1, 40000},          // offset beyond 16 bits
       {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 3, 3, -300},
