@@ -60,6 +60,7 @@ void CCurrentImage::Print() {
   if (!loader_ || path_.empty() || !::PathFileExistsW(path_.c_str())) return;
   std::wstring printPath = path_;
   if (!image::IsWritableClass(image::ClassifyImageFile(path_.c_str()))) {
+    EnsureDataFolders();  // the temp folder may have been removed while the viewer ran
     printPath = base::JoinPath(GetTempFolder(), L"tempprint.jpg");
     if (printPath.empty() || !Save(printPath, 90)) return;
   }
@@ -77,6 +78,7 @@ bool CCurrentImage::SetAsWallpaper() {
   DrainQueue();
   base::ComPtr<IWICBitmap> oriented;
   if (FAILED(loader_->GetOrientedBitmap(false, &oriented))) return false;
+  EnsureDataFolders();  // the temp folder may have been removed while the viewer ran
   const std::wstring file = base::JoinPath(GetTempFolder(), L"wallpaper.jpg");
   if (file.empty()) return false;
   auto temporary = CWICImageLoader::FromSource(oriented.Get(), nullptr);

@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cwchar>
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include "app/config/app_config.h"
 #include "base/com.h"
 #include "base/strings.h"
@@ -163,6 +166,39 @@ int Resize(const std::vector<std::wstring>& a) {
   return 0;
 }
 
+// Sets the picture as wallpaper and reads back what the system now uses.
+int Wallpaper(const std::vector<std::wstring>& a) {
+  if (a.size() != 2) return 2;
+  if (!OpenOrFail(a[1])) return Fail("cannot decode");
+  if (!CCurrentImage::Get().SetAsWallpaper()) return Fail("wallpaper failed");
+  wchar_t current[MAX_PATH] = {};
+  ::SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, current, 0);
+  Print("wallpaper", current);
+  return 0;
+}
+
+// Copies the picture to the clipboard and reports what the clipboard then holds.
+int Copy(const std::vector<std::wstring>& a) {
+  if (a.size() != 2) return 2;
+  if (!OpenOrFail(a[1])) return Fail("cannot decode");
+  CCurrentImage::Get().CopyToClipboard();
+  if (!::OpenClipboard(nullptr)) return Fail("clipboard busy");
+  long long width = 0, height = 0, files = 0;
+  if (HANDLE dib = ::GetClipboardData(CF_DIB)) {
+    if (const auto* header = static_cast<const BITMAPINFOHEADER*>(::GlobalLock(dib))) {
+      width = header->biWidth;
+      height = header->biHeight;
+      ::GlobalUnlock(dib);
+    }
+  }
+  if (HANDLE drop = ::GetClipboardData(CF_HDROP)) files = ::DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0);
+  ::CloseClipboard();
+  Print("dib_width", width);
+  Print("dib_height", height);
+  Print("files", files);
+  return width > 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::wstring>& args) {
@@ -174,6 +210,8 @@ int Run(const std::vector<std::wstring>& args) {
   else if (command == L"rotate") code = Rotate(args);
   else if (command == L"save") code = Save(args);
   else if (command == L"resize") code = Resize(args);
+  else if (command == L"wallpaper") code = Wallpaper(args);
+  else if (command == L"copy") code = Copy(args);
   else if (command == L"folder") code = RunFolderProbe(std::vector<std::wstring>(args.begin() + 1, args.end()));
   if (code == 2) std::fputs("bad usage (run imgprobe without arguments for help)\n", stderr);
   return code;

@@ -206,3 +206,22 @@ TEST(ImgProbeResize, WritesTheNewSizeAndRefusesZero) {
   EXPECT_EQ(Probe(L"resize " + Q(Fixture(L"in.png")) + L" " + Q(zero) + L" 0 15").code, 1);
   EXPECT_EQ(::GetFileAttributesW(zero.c_str()), INVALID_FILE_ATTRIBUTES);
 }
+
+TEST(ImgProbeExport, WallpaperFileIsWrittenAndSetAndClipboardGetsPixelsAndFile) {
+  TempDir data;
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"QUELLIN_DATA_DIR", data.Path().c_str()));
+  const ProbeResult r = Probe(L"wallpaper " + Q(Fixture(L"camera.jpg")));
+  ASSERT_EQ(r.code, 0) << r.text;
+  const std::wstring expected = data.File(L"temp\\wallpaper.jpg");
+  EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(r.values.at("wallpaper")), expected)) << r.values.at("wallpaper");
+  const ProbeResult back = Probe(L"info " + Q(expected));
+  EXPECT_EQ(back.values.at("width"), "32");  // written turned, as displayed
+  EXPECT_EQ(back.values.at("height"), "64");
+
+  const ProbeResult c = Probe(L"copy " + Q(Fixture(L"camera.jpg")));
+  ::SetEnvironmentVariableW(L"QUELLIN_DATA_DIR", nullptr);
+  ASSERT_EQ(c.code, 0) << c.text;
+  EXPECT_EQ(c.values.at("dib_width"), "32");
+  EXPECT_EQ(c.values.at("dib_height"), "-64");  // top-down, as the picture is held
+  EXPECT_EQ(c.values.at("files"), "1");
+}

@@ -9,6 +9,8 @@
 #include "image/exif_reader.h"
 #include "image/metadata.h"
 #include "image/save.h"
+#include "image/thumbnail.h"
+#include "image/wic_factory.h"
 #include "tests/support/test_support.h"
 
 using testing_support::ReadBytes;
@@ -207,4 +209,77 @@ TEST(SaveReplace, TemporaryNameBesideAnExistingTargetAndAtomicReplacement) {
   EXPECT_FALSE(ReplaceTarget(SaveTarget{target, dir.File(L"nothing.png")}));
   EXPECT_EQ(ReadBytes(target), (std::vector<uint8_t>{9, 9}));
   EXPECT_FALSE(ReplaceTarget(SaveTarget{target, L""}));
+}
+
+namespace {
+// A shared bitmap as the system cache hands one out, over a bitmap of ours.
+class FakeSharedBitmap final : public ISharedBitmap {
+ public:
+  FakeSharedBitmap(HBITMAP bitmap, WTS_ALPHATYPE alpha) : bitmap_(bitmap), alpha_(alpha) {}
+  virtual ~FakeSharedBitmap() { ::DeleteObject(bitmap_); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (riid == IID_IUnknown || riid == __uuidof(ISharedBitmap)) {
+      *out = static_cast<ISharedBitmap*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE GetSharedBitmap(HBITMAP* out) override { *out = bitmap_; return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetSize(SIZE* size) override {
+    BITMAP bm{};
+    ::GetObjectW(bitmap_, sizeof(bm), &bm);
+    *size = SIZE{bm.bmWidth, bm.bmHeight};
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetFormat(WTS_ALPHATYPE* alpha) override { *alpha = alpha_; return S_OK; }
+  HRESULT STDMETHODCALLTYPE InitializeBitmap(HBITMAP, WTS_ALPHATYPE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Detach(HBITMAP*) override { return E_NOTIMPL; }
+
+ private:
+  HBITMAP bitmap_;
+  WTS_ALPHATYPE alpha_;
+  ULONG refs_ = 1;
+};
+}  // namespace
+
+TEST_F(Metadata, ThumbnailBitmapIsScaledOntoTheCanvas) {
+  ASSERT_TRUE(CreateWicFactory());
+  // A 40 x 20 picture of solid blue-green (B=200, G=100, R=0).
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 40, -20, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP section = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_TRUE(section);
+  for (int i = 0; i < 40 * 20; ++i) static_cast<uint32_t*>(bits)[i] = 0xFF0064C8u;
+  ThumbnailRequest request;
+  request.bitmap.Attach(new FakeSharedBitmap(section, WTSAT_RGB));
+  HBITMAP out = nullptr;
+  ASSERT_TRUE(ThumbnailToBitmap(request, 10, 5, &out, WICBitmapTransformRotate0, nullptr));
+  ASSERT_TRUE(out);
+  BITMAP bm{};
+  ::GetObjectW(out, sizeof(bm), &bm);
+  EXPECT_EQ(bm.bmWidth, 10);
+  EXPECT_EQ(bm.bmHeight, 5);
+  BITMAPINFO readInfo{};
+  readInfo.bmiHeader = {sizeof(BITMAPINFOHEADER), 10, -5, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<uint32_t> pixels(50);
+  HDC dc = ::GetDC(nullptr);
+  ASSERT_EQ(::GetDIBits(dc, out, 0, 5, pixels.data(), &readInfo, DIB_RGB_COLORS), 5);
+  ::ReleaseDC(nullptr, dc);
+  EXPECT_EQ(pixels[27] & 0xFFFFFFu, 0x0064C8u);
+  ::DeleteObject(out);
+  // Nothing to convert: the handle stays as it was.
+  ThumbnailRequest empty;
+  HBITMAP untouched = nullptr;
+  EXPECT_FALSE(ThumbnailToBitmap(empty, 10, 5, &untouched, WICBitmapTransformRotate0, nullptr));
+  EXPECT_EQ(untouched, nullptr);
+  EXPECT_FALSE(ShellThumbnail(L"Z:\\no\\such\\file.jpg", 256, kThumbnailFastPreview, request));
 }
