@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/com.h"
+#include "bench/bench_photo.h"
 #include "bench/bench_timing.h"
 #include "image/wic_transforms.h"
 
@@ -23,34 +24,6 @@ namespace {
 using base::ComPtr;
 
 constexpr UINT kWidth = 6000, kHeight = 4000;
-
-bool WritePhoto(IWICImagingFactory* factory, const std::wstring& path) {
-  std::vector<BYTE> px(size_t{kWidth} * kHeight * 3);
-  uint32_t seed = 12345;
-  for (UINT y = 0; y < kHeight; ++y) {
-    BYTE* row = px.data() + size_t{y} * kWidth * 3;
-    for (UINT x = 0; x < kWidth; ++x) {
-      seed = seed * 1664525u + 1013904223u;
-      const int noise = static_cast<int>(seed >> 28) - 8;
-      row[x * 3 + 0] = static_cast<BYTE>(std::clamp(int(x * 255 / kWidth) + noise, 0, 255));
-      row[x * 3 + 1] = static_cast<BYTE>(std::clamp(int(y * 255 / kHeight) + noise, 0, 255));
-      row[x * 3 + 2] = static_cast<BYTE>(std::clamp(int((x + y) % 512 / 2) + noise, 0, 255));
-    }
-  }
-  ComPtr<IWICStream> stream;
-  ComPtr<IWICBitmapEncoder> encoder;
-  ComPtr<IWICBitmapFrameEncode> frame;
-  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-  return SUCCEEDED(factory->CreateStream(&stream)) &&
-         SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
-         SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, &encoder)) &&
-         SUCCEEDED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) &&
-         SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
-         SUCCEEDED(frame->SetSize(kWidth, kHeight)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
-         format == GUID_WICPixelFormat24bppBGR &&
-         SUCCEEDED(frame->WritePixels(kHeight, kWidth * 3, static_cast<UINT>(px.size()), px.data())) &&
-         SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
-}
 
 enum class Path { DecodeOnly, Platform, Ours, OursAfterBgra };
 
@@ -132,7 +105,7 @@ int main(int argc, char** argv) {
   const std::wstring file = std::wstring(temp) + L"ql_bench_scaler_" + std::to_wstring(::GetCurrentProcessId()) + L".jpg";
   const double t = bench::NowMs();
   ComPtr<IWICBitmap> photo;
-  const bool ready = WritePhoto(factory.Get(), file) && DecodeIntoMemory(factory.Get(), file, photo);
+  const bool ready = bench::WritePhoto(factory.Get(), file) && DecodeIntoMemory(factory.Get(), file, photo);
   if (!ready) {
     std::fprintf(stderr, "could not write and read back the test photo\n");
     ::DeleteFileW(file.c_str());

@@ -64,7 +64,7 @@ class Rounds {
       const double best = Best(e.times);
       std::printf("%-42s %9.1f %7.2fx %9.1f %7.2fx", e.name.c_str(), ms, ms / base, best,
                   best / base_best);
-      if (e.aim > 0) std::printf(" %5.0fx %s", e.aim, ms / base <= e.aim ? "ok" : "OVER");
+      if (e.aim > 0) std::printf(" %5.2fx %s", e.aim, ms / base <= e.aim ? "ok" : "OVER");
       std::printf("\n");
     }
   }

@@ -1,0 +1,71 @@
+// Decode-to-fit of a 24-megapixel JPEG through the viewer's loader, against the bare platform
+// decode of the same file to the same size (decoder, scaler, converter, CopyPixels), measured side
+// by side in interleaved rounds of one run.
+//   bench_decode_fit.exe [rounds]     (default 5)
+#include <windows.h>
+#include <wincodec.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/config/app_config.h"
+#include "base/com.h"
+#include "bench/bench_photo.h"
+#include "bench/bench_timing.h"
+#include "image/obj_image.h"
+#include "image/wic_factory.h"
+#include "image/wic_loader.h"
+
+namespace {
+
+constexpr UINT kFitWidth = 1280, kFitHeight = 853;
+
+bool BareDecode(IWICImagingFactory* factory, const std::wstring& file, std::vector<BYTE>& out) {
+  base::ComPtr<IWICBitmapDecoder> decoder;
+  base::ComPtr<IWICBitmapFrameDecode> frame;
+  base::ComPtr<IWICBitmapScaler> scaler;
+  base::ComPtr<IWICFormatConverter> converter;
+  out.resize(size_t{kFitWidth} * kFitHeight * 4);
+  return SUCCEEDED(factory->CreateDecoderFromFilename(file.c_str(), nullptr, GENERIC_READ,
+                                                      WICDecodeMetadataCacheOnDemand, &decoder)) &&
+         SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateBitmapScaler(&scaler)) &&
+         SUCCEEDED(scaler->Initialize(frame.Get(), kFitWidth, kFitHeight, WICBitmapInterpolationModeFant)) &&
+         SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
+         SUCCEEDED(converter->Initialize(scaler.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
+                                         0.0, WICBitmapPaletteTypeCustom)) &&
+         SUCCEEDED(converter->CopyPixels(nullptr, kFitWidth * 4, static_cast<UINT>(out.size()), out.data()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  FCAutoInitializeCOM com;
+  if (!CreateWicFactory()) return 1;
+  IWICImagingFactory* factory = GetWicFactory();
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring file = std::wstring(temp) + L"ql_bench_fit_" + std::to_wstring(::GetCurrentProcessId()) + L".jpg";
+  if (!bench::WritePhoto(factory, file)) {
+    std::puts("could not write the test photo");
+    return 1;
+  }
+  AppConfig::Get().view_enhance_mode = 0;
+  std::vector<BYTE> bare;
+  bool ok = true;
+  bench::Rounds r;
+  r.Add("bare platform decode to 1280x853", nullptr, [&] { ok = BareDecode(factory, file, bare) && ok; });
+  r.Add("viewer DecodeToFitImage to 1280x853", nullptr, [&] {
+    auto loader = OpenImage(file);
+    FCObjImage image;
+    ok = DecodeToFitImage(*loader, kFitWidth, kFitHeight, image) && ok;
+  }, 1.15);
+  r.Run(rounds);
+  std::printf("6000x4000 JPEG, %d rounds\n", rounds);
+  r.Print();
+  ::DeleteFileW(file.c_str());
+  ReleaseWicFactory();
+  return ok ? 0 : 1;
+}
