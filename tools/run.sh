@@ -22,6 +22,8 @@ pid=$!
 shot="$here/build/screenshot.png"
 sleep "${QL_SHOT_DELAY:-4}"
 import -window root "$shot"
+# Xvfb has no window manager to draw captions, so name the top-level windows as X knows them.
+xwininfo -root -tree 2>/dev/null | grep -F '"Quellin' | sed 's/^ */Window on screen: /' || true
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
 echo "Screenshot of the viewer: $shot"
