@@ -118,6 +118,9 @@ bool CCurrentImage::Save(const std::wstring& target, int quality) {
   const bool isOpenFile = base::EqualsNoCase(target, path_);
   const SaveTarget job = MakeSaveTarget(target);
   bool ok = !job.written.empty() && EncodeToFile(*loader_, job.written, quality);
+  if (ok && image::ClassifyImageFile(target.c_str()) == 2 && image::ClassifyImageFile(path_.c_str()) == 2) {
+    CarryExifBlock(path_, job.written);
+  }
   if (ok) {
     // Keep the turn that the loader carries: a reopened file reads its orientation afresh, and what
     // was written already holds the rotation (as a tag or as turned pixels).

@@ -5,6 +5,9 @@
 #include <shlwapi.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <span>
+#include <vector>
 
 #include "base/paths.h"
 #include "base/strings.h"
@@ -108,7 +111,72 @@ bool PatchExifOrientation(const std::wstring& path, int orientation) {
   return ::FlushFileBuffers(h) != FALSE;
 }
 
+std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  base::KernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > (1LL << 30)) return bytes;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+                         got != bytes.size())) {
+    bytes.clear();
+  }
+  return bytes;
+}
+
 }  // namespace
+
+bool CarryExifBlock(const std::wstring& source, const std::wstring& written) {
+  std::vector<uint8_t> output = ReadWholeFile(written);
+  if (output.size() < 4 || output[0] != 0xFF || output[1] != 0xD8) return false;
+  if (exif::ReadExifFromJpeg(std::span<const uint8_t>(output))) return false;  // the encoder kept it
+  const std::vector<uint8_t> input = ReadWholeFile(source);
+  exif::ReadAt read = [&input](uint64_t offset, void* dst, size_t size) -> size_t {
+    if (offset >= input.size()) return 0;
+    const size_t n = std::min<size_t>(size, input.size() - static_cast<size_t>(offset));
+    std::memcpy(dst, input.data() + offset, n);
+    return n;
+  };
+  const auto where = exif::LocateExif(read);
+  if (!where || where->tiffSize == 0 || where->tiffSize + 8u > 0xFFFFu ||
+      where->tiffOffset + where->tiffSize > input.size()) {
+    return false;
+  }
+  const size_t length = where->tiffSize + 8u;
+  std::vector<uint8_t> segment = {0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length & 0xFF),
+                                  'E', 'x', 'i', 'f', 0, 0};
+  segment.insert(segment.end(), input.begin() + static_cast<long>(where->tiffOffset),
+                 input.begin() + static_cast<long>(where->tiffOffset + where->tiffSize));
+  // After a JFIF APP0 segment when there is one, else right after SOI.
+  size_t at = 2;
+  if (output[2] == 0xFF && output[3] == 0xE0 && output.size() >= 6) {
+    const size_t app0 = (static_cast<size_t>(output[4]) << 8) | output[5];
+    if (2 + 2 + app0 <= output.size()) at = 2 + 2 + app0;
+  }
+  output.insert(output.begin() + static_cast<long>(at), segment.begin(), segment.end());
+  // Written beside the encoded file and moved over it, so a failure leaves the encoded file whole.
+  const std::wstring sibling = written + L".exif";
+  {
+    base::KernelHandle file(::CreateFileW(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD put = 0;
+    if (!file || !::WriteFile(file.Get(), output.data(), static_cast<DWORD>(output.size()), &put, nullptr) ||
+        put != output.size()) {
+      file.Reset();
+      ::DeleteFileW(sibling.c_str());
+      return false;
+    }
+  }
+  if (!::MoveFileExW(sibling.c_str(), written.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    ::DeleteFileW(sibling.c_str());
+    return false;
+  }
+  // The pixels of the written file are as displayed: the carried tag must not turn them again.
+  PatchExifOrientation(written, 1);
+  return true;
+}
 
 bool ContainerForClass(unsigned formatClass, GUID& container) {
   switch (formatClass) {

@@ -30,5 +30,10 @@ bool ReplaceTarget(const SaveTarget& job);
 std::wstring ProposeSaveAsName(const std::wstring& currentPath);
 std::wstring ApplySaveAsFilter(const std::wstring& chosen, int filterIndex);
 
+// Where the encoder could not copy the EXIF block of a JPEG source into a written JPEG (Wine's
+// refuses the metadata block copy), puts the source's block into the written file with the
+// orientation set to 1 (written pixels are as displayed). False when nothing was carried.
+bool CarryExifBlock(const std::wstring& source, const std::wstring& written);
+
 // Rewrites only the orientation tag of a JPEG file, never truncating or re-encoding it.
 bool WriteOrientationInPlace(const std::wstring& path, int orientation);

@@ -225,3 +225,22 @@ TEST(ImgProbeExport, WallpaperFileIsWrittenAndSetAndClipboardGetsPixelsAndFile) 
   EXPECT_EQ(c.values.at("dib_height"), "-64");  // top-down, as the picture is held
   EXPECT_EQ(c.values.at("files"), "1");
 }
+
+TEST(ImgProbeSave, JpegToJpegKeepsCameraDataWithPixelsAsDisplayed) {
+  TempDir dir;
+  const std::wstring target = dir.File(L"copy.jpg");
+  const ProbeResult saved = Probe(L"save " + Q(Fixture(L"camera.jpg")) + L" " + Q(target) + L" 90");
+  ASSERT_EQ(saved.code, 0) << saved.text;
+  const ProbeResult back = Probe(L"info " + Q(target));
+  ASSERT_EQ(back.code, 0) << back.text;
+  EXPECT_EQ(back.values.at("maker"), "Testmaker");
+  EXPECT_EQ(back.values.at("exposure_time"), "1/250");
+  EXPECT_EQ(back.values.at("gps"), "-39.500000,-116.250000");
+  // Shown the same way as the source: either turned pixels with orientation 1, or the tag kept.
+  EXPECT_EQ(back.values.at("width"), "32");
+  EXPECT_EQ(back.values.at("height"), "64");
+  // A source without EXIF gives a file without EXIF.
+  const std::wstring plain = dir.File(L"plain.jpg");
+  ASSERT_EQ(Probe(L"save " + Q(Fixture(L"plain.jpg")) + L" " + Q(plain)).code, 0);
+  EXPECT_EQ(Probe(L"info " + Q(plain)).values.at("maker"), "");
+}
