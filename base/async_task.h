@@ -106,6 +106,7 @@ class CAsyncTaskQueue : public FCMessageWindow {
 
  protected:
   [[nodiscard]] const std::map<int32_t, TaskPtr>& RunningTasks() const noexcept { return running_; }
+  [[nodiscard]] const std::deque<TaskPtr>& PendingTasks() const noexcept { return pending_; }
 
  private:
   static void CALLBACK RunOnPool(PTP_CALLBACK_INSTANCE instance, void* context, PTP_WORK work) noexcept;

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "base/handles.h"
+#include "view/title_info.h"
 
 // Private messages of the main window.
 inline constexpr UINT WM_OPEN_PATH = 0x81FF;  // wParam: path (const wchar_t*); bring to front and open
 
 class CDorvaneDlg {
  public:
-  static constexpr wchar_t kWindowClass[] = L"QuellinMainFrameClass-b1f78b3cc4bd764c";
+  static constexpr const wchar_t* kWindowClass = kMainWindowClass;
   static constexpr wchar_t kIdleCaption[] = L"Quellin";
 
   // Registers the main window class (a copy of the system dialog class under our name).

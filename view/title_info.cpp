@@ -1,17 +1,16 @@
-#include "main_window/title_info.h"
+#include "view/title_info.h"
 
 #include <shlwapi.h>
 
 #include "app/config/app_config.h"
 #include "app/config/language.h"
-#include "main_window/main_dialog.h"
 
 namespace {
 
 BOOL CALLBACK FindMainWindowProc(HWND window, LPARAM param) noexcept {
   wchar_t className[128] = {};
   if (::GetClassNameW(window, className, ARRAYSIZE(className)) > 0 &&
-      ::lstrcmpW(className, CDorvaneDlg::kWindowClass) == 0) {
+      ::lstrcmpW(className, kMainWindowClass) == 0) {
     *reinterpret_cast<HWND*>(param) = window;
     return FALSE;
   }
@@ -56,6 +55,11 @@ title_compose::TitleTexts LoadTitleTexts() {
 }
 
 CTitleInfo::CTitleInfo() : CTitleInfo(AppConfig::Get()) {}
+
+CTitleInfo& CTitleInfo::Get() {
+  static CTitleInfo instance;
+  return instance;
+}
 
 CTitleInfo::CTitleInfo(const AppConfig& config) : config_(config) {}
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "main_window/title_compose.h"
+#include "view/title_compose.h"
 
 namespace {
 

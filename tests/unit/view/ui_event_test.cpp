@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "main_window/ui_event.h"
+#include "view/ui_event.h"
 
 namespace {
 

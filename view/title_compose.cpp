@@ -1,4 +1,4 @@
-#include "main_window/title_compose.h"
+#include "view/title_compose.h"
 
 #include <cmath>
 #include <cstdint>

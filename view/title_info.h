@@ -7,13 +7,16 @@
 
 #include <string>
 
-#include "main_window/title_compose.h"
+#include "view/title_compose.h"
 
 class AppConfig;
 
 // Sent to the main window when the title label needs another size. wParam: text width,
 // lParam: label height (always kTitleLabelHeight).
 inline constexpr UINT WM_TITLE_WIDTH = 0x5220;
+
+// The registered class of the main window; the title finds its window by it.
+inline constexpr wchar_t kMainWindowClass[] = L"QuellinMainFrameClass-b1f78b3cc4bd764c";
 
 class CTitleInfo {
  public:
@@ -26,6 +29,8 @@ class CTitleInfo {
   // Follows the language group of the given settings (which must outlive the object).
   explicit CTitleInfo(const AppConfig& config);
   virtual ~CTitleInfo() = default;
+  // The process's title state, made on first use.
+  static CTitleInfo& Get();
   CTitleInfo(const CTitleInfo&) = delete;
   CTitleInfo& operator=(const CTitleInfo&) = delete;
 

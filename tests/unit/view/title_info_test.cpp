@@ -7,8 +7,7 @@
 
 #include "app/config/app_config.h"
 #include "app/config/language.h"
-#include "main_window/main_dialog.h"
-#include "main_window/title_info.h"
+#include "view/title_info.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -44,9 +43,9 @@ class TitleInfoTest : public ::testing::Test {
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = TestMainWindowProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = CDorvaneDlg::kWindowClass;
+    wc.lpszClassName = kMainWindowClass;
     ::RegisterClassExW(&wc);  // fails harmlessly when a previous test registered it
-    main_window_ = ::CreateWindowExW(0, CDorvaneDlg::kWindowClass, L"", WS_OVERLAPPEDWINDOW, 0, 0, 800, 300,
+    main_window_ = ::CreateWindowExW(0, kMainWindowClass, L"", WS_OVERLAPPEDWINDOW, 0, 0, 800, 300,
                                      nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(main_window_, nullptr);
     label_ = ::CreateWindowExW(0, L"STATIC", L"TITLE", WS_CHILD | WS_VISIBLE, 105, 1, 61, 29, main_window_,

@@ -1,4 +1,4 @@
-#include "main_window/ui_event.h"
+#include "view/ui_event.h"
 
 #include <algorithm>
 #include <atomic>
