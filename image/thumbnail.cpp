@@ -1,9 +1,11 @@
 #include "image/thumbnail.h"
 
+#include <algorithm>
 
 #include "app/config/app_config.h"
 #include "image/effects.h"
 #include "image/obj_image.h"
+#include "image/thumbnail_store.h"
 #include "image/wic_factory.h"
 #include "image/wic_loader.h"
 
@@ -19,6 +21,30 @@ bool Ask(ThumbnailRequest& request, UINT size, DWORD flags) {
   request.cache_flags = static_cast<DWORD>(outFlags);
   return SUCCEEDED(hr) && request.bitmap;
 }
+
+// Before Windows 10 a look-up result of nearly the wanted size counts as good (mark 2).
+void MarkNearlyWanted(ThumbnailRequest& request, int wantedSize) {
+  SIZE size{};
+  if (request.mark == 0 && !IsWindows10OrLater() && SUCCEEDED(request.bitmap->GetSize(&size)) &&
+      std::max(size.cx, size.cy) >= 1020 && wantedSize <= 1080) {
+    request.mark = 2;
+  }
+}
+
+// Where the platform has no thumbnail cache (Wine), our own store answers in the same modes;
+// the request then carries no cache and no shell item.
+bool StoreThumbnail(const std::wstring& path, int wantedSize, int mode, ThumbnailRequest& request) {
+  request = ThumbnailRequest{};
+  ThumbnailStore::Answer answer;
+  if (!ThumbnailStore::Process().Get(path, wantedSize, mode, answer) ||
+      FAILED(CreateSharedThumbnail(answer.frame, &request.bitmap))) {
+    request.bitmap.Reset();
+    return false;
+  }
+  request.cache_flags = answer.lowQuality ? static_cast<DWORD>(WTS_LOWQUALITY) : 0;
+  if (mode == kThumbnailFastPreview) MarkNearlyWanted(request, wantedSize);
+  return true;
+}
 }  // namespace
 
 int ThumbnailCacheSize() { return IsWindows10OrLater() ? 1280 : 1024; }
@@ -26,10 +52,10 @@ int ThumbnailCacheSize() { return IsWindows10OrLater() ? 1280 : 1024; }
 bool ShellThumbnail(const std::wstring& path, int wantedSize, int mode, ThumbnailRequest& request) {
   request = ThumbnailRequest{};
   if (FAILED(::CoCreateInstance(kClsidLocalThumbnailCache, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&request.cache))) ||
-      FAILED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&request.item)))) {
-    return false;
+                                IID_PPV_ARGS(&request.cache)))) {
+    return StoreThumbnail(path, wantedSize, mode, request);
   }
+  if (FAILED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&request.item)))) return false;
   const int cacheSize = ThumbnailCacheSize();
   switch (mode) {
     case kThumbnailFastPreview: {
@@ -40,12 +66,7 @@ bool ShellThumbnail(const std::wstring& path, int wantedSize, int mode, Thumbnai
         got = Ask(request, 256, WTS_FASTEXTRACT);
         if (got) request.mark = 1;
       }
-      if (got && request.mark == 0 && !IsWindows10OrLater()) {
-        SIZE size{};
-        if (SUCCEEDED(request.bitmap->GetSize(&size)) && std::max(size.cx, size.cy) >= 1020 && wantedSize <= 1080) {
-          request.mark = 2;
-        }
-      }
+      if (got) MarkNearlyWanted(request, wantedSize);
       return got;
     }
     case kThumbnailScaled:
