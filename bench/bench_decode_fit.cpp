@@ -12,6 +12,7 @@
 
 #include "app/config/app_config.h"
 #include "base/com.h"
+#include "bench/bench_decode.h"
 #include "bench/bench_photo.h"
 #include "bench/bench_timing.h"
 #include "image/obj_image.h"
@@ -21,22 +22,6 @@
 namespace {
 
 constexpr UINT kFitWidth = 1280, kFitHeight = 853;
-
-bool BareDecode(IWICImagingFactory* factory, const std::wstring& file, std::vector<BYTE>& out) {
-  base::ComPtr<IWICBitmapDecoder> decoder;
-  base::ComPtr<IWICBitmapFrameDecode> frame;
-  base::ComPtr<IWICBitmapScaler> scaler;
-  base::ComPtr<IWICFormatConverter> converter;
-  out.resize(size_t{kFitWidth} * kFitHeight * 4);
-  return SUCCEEDED(factory->CreateDecoderFromFilename(file.c_str(), nullptr, GENERIC_READ,
-                                                      WICDecodeMetadataCacheOnDemand, &decoder)) &&
-         SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateBitmapScaler(&scaler)) &&
-         SUCCEEDED(scaler->Initialize(frame.Get(), kFitWidth, kFitHeight, WICBitmapInterpolationModeFant)) &&
-         SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-         SUCCEEDED(converter->Initialize(scaler.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
-                                         0.0, WICBitmapPaletteTypeCustom)) &&
-         SUCCEEDED(converter->CopyPixels(nullptr, kFitWidth * 4, static_cast<UINT>(out.size()), out.data()));
-}
 
 }  // namespace
 
@@ -56,7 +41,7 @@ int main(int argc, char** argv) {
   std::vector<BYTE> bare;
   bool ok = true;
   bench::Rounds r;
-  r.Add("bare platform decode to 1280x853", nullptr, [&] { ok = BareDecode(factory, file, bare) && ok; });
+  r.Add("bare platform decode to 1280x853", nullptr, [&] { ok = bench::BareDecode(factory, file, kFitWidth, kFitHeight, bare) && ok; });
   r.Add("viewer DecodeToFitImage to 1280x853", nullptr, [&] {
     auto loader = OpenImage(file);
     FCObjImage image;
