@@ -1,5 +1,6 @@
 #include "image/thumbnail_decode.h"
 
+#include <algorithm>
 #include <span>
 #include <vector>
 
@@ -74,8 +75,11 @@ int JpegOrientation(std::span<const uint8_t> jpeg) {
   return value >= 1 && value <= 8 ? static_cast<int>(value) : 0;
 }
 
-// Scales (area averaging), turns and copies a source into the frame's 32 bpp straight-alpha pixels.
-bool FinishFrame(IWICBitmapSource* source, SIZE fit, WICBitmapTransformOptions options, ThumbnailFrame& out) {
+// Scales (area averaging), turns and copies a source into the frame's 32 bpp pixels. `format` is
+// the source's own 32 bpp format, so that no conversion runs: straight alpha for pictures that may
+// have transparency, premultiplied (the same bytes when every pixel is opaque) otherwise.
+bool FinishFrame(IWICBitmapSource* source, SIZE fit, WICBitmapTransformOptions options, REFWICPixelFormatGUID format,
+                 ThumbnailFrame& out) {
   base::ComPtr<IWICBitmapSource> current;
   if (FAILED(ScaleSource(source, fit.cx, fit.cy, WICBitmapInterpolationModeFant, &current))) return false;
   if (options != WICBitmapTransformRotate0) {
@@ -87,7 +91,7 @@ bool FinishFrame(IWICBitmapSource* source, SIZE fit, WICBitmapTransformOptions o
     }
     current = turned;
   }
-  return out.image.LoadFromWicSource(current.Get(), GUID_WICPixelFormat32bppBGRA);
+  return out.image.LoadFromWicSource(current.Get(), format);
 }
 
 bool AnyTransparent(const FCObjImage& image) {
@@ -131,7 +135,7 @@ int DecodeJpeg(const std::wstring& path, int maxSide, bool turn, ThumbnailFrame&
   // our averaging scaler works on premultiplied pixels without weighting by alpha.
   if (!WrapImage(reduced, GUID_WICPixelFormat32bppPBGRA, wrapped)) return 0;
   reduced.Destroy();
-  if (!FinishFrame(wrapped.Get(), fit, OrientationToTransform(orientation), out)) return 0;
+  if (!FinishFrame(wrapped.Get(), fit, OrientationToTransform(orientation), GUID_WICPixelFormat32bppPBGRA, out)) return 0;
   out.hasAlpha = false;
   out.complete = fit.cx == width && fit.cy == height;
   return 1;
@@ -146,7 +150,8 @@ bool DecodeWithPlatform(const std::wstring& path, int maxSide, bool turn, Thumbn
   base::ComPtr<IWICBitmapSource> converted;
   if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, &converted))) return false;
   const SIZE fit = FitThumbnailSize(static_cast<int>(width), static_cast<int>(height), maxSide);
-  if (!FinishFrame(converted.Get(), fit, turn ? loader->Transform() : WICBitmapTransformRotate0, out)) return false;
+  if (!FinishFrame(converted.Get(), fit, turn ? loader->Transform() : WICBitmapTransformRotate0,
+                   GUID_WICPixelFormat32bppBGRA, out)) return false;
   out.hasAlpha = AnyTransparent(out.image);
   out.complete = fit.cx == static_cast<LONG>(width) && fit.cy == static_cast<LONG>(height);
   return true;
@@ -172,8 +177,10 @@ bool FitThumbnailFrame(const ThumbnailFrame& frame, int maxSide, ThumbnailFrame&
   out.image.Destroy();
   const SIZE fit = FitThumbnailSize(frame.image.Width(), frame.image.Height(), maxSide);
   base::ComPtr<IWICBitmap> wrapped;
-  if (fit.cx <= 0 || !WrapImage(frame.image, GUID_WICPixelFormat32bppBGRA, wrapped) ||
-      !FinishFrame(wrapped.Get(), fit, WICBitmapTransformRotate0, out)) {
+  // Opaque frames skip the alpha weighting: premultiplied and straight are the same bytes then.
+  const WICPixelFormatGUID format = frame.hasAlpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat32bppPBGRA;
+  if (fit.cx <= 0 || !WrapImage(frame.image, format, wrapped) ||
+      !FinishFrame(wrapped.Get(), fit, WICBitmapTransformRotate0, format, out)) {
     out.image.Destroy();
     return false;
   }

@@ -123,15 +123,14 @@ class ThumbStore : public ::testing::Test {
 }  // namespace
 
 TEST(ThumbnailFit, LargerSideBecomesTheBoxAndSmallPicturesStay) {
-  EXPECT_EQ(FitThumbnailSize(6000, 4000, 1280).cx, 1280);
-  EXPECT_EQ(FitThumbnailSize(6000, 4000, 1280).cy, 853);
-  EXPECT_EQ(FitThumbnailSize(4000, 6000, 1280).cx, 853);
-  EXPECT_EQ(FitThumbnailSize(4000, 6000, 1280).cy, 1280);
-  EXPECT_EQ(FitThumbnailSize(1000, 3, 100).cy, 1);  // rounds to 0, kept at 1
-  EXPECT_EQ(FitThumbnailSize(800, 600, 1280).cx, 800);
-  EXPECT_EQ(FitThumbnailSize(800, 600, 1280).cy, 600);
-  EXPECT_EQ(FitThumbnailSize(0, 600, 1280).cx, 0);
-  EXPECT_EQ(FitThumbnailSize(800, 600, 0).cy, 0);
+  const struct { int w, h, box, cx, cy; } cases[] = {
+      {6000, 4000, 1280, 1280, 853}, {4000, 6000, 1280, 853, 1280}, {1000, 3, 100, 100, 1},
+      {800, 600, 1280, 800, 600},    {0, 600, 1280, 0, 0},          {800, 600, 0, 0, 0}};
+  for (const auto& c : cases) {
+    const SIZE got = FitThumbnailSize(c.w, c.h, c.box);
+    EXPECT_EQ(got.cx, c.cx) << c.w << "x" << c.h;
+    EXPECT_EQ(got.cy, c.cy) << c.w << "x" << c.h;
+  }
 }
 
 TEST_F(ThumbStore, LookupMissesUntilExtractThenHitsGood) {
@@ -201,16 +200,16 @@ TEST_F(ThumbStore, SmallPicturesStayWholeAndKeepTheirAlpha) {
   ASSERT_TRUE(store.Lookup(clear, 3000, answer));
   EXPECT_FALSE(answer.lowQuality);
 
-  ComPtr<ISharedBitmap> shared;
-  ASSERT_TRUE(SUCCEEDED(CreateSharedThumbnail(answer.frame, &shared)));
-  WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
-  ASSERT_TRUE(SUCCEEDED(shared->GetFormat(&alpha)));
-  EXPECT_EQ(alpha, WTSAT_ARGB);
+  auto alphaOf = [](const ThumbnailFramePtr& frame) {
+    ComPtr<ISharedBitmap> shared;
+    WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
+    EXPECT_TRUE(SUCCEEDED(CreateSharedThumbnail(frame, &shared)) && SUCCEEDED(shared->GetFormat(&alpha)));
+    return alpha;
+  };
+  EXPECT_EQ(alphaOf(answer.frame), WTSAT_ARGB);
   ASSERT_TRUE(store.Extract(solid, answer));
   EXPECT_FALSE(answer.frame->hasAlpha);
-  ASSERT_TRUE(SUCCEEDED(CreateSharedThumbnail(answer.frame, &shared)));
-  ASSERT_TRUE(SUCCEEDED(shared->GetFormat(&alpha)));
-  EXPECT_EQ(alpha, WTSAT_RGB);
+  EXPECT_EQ(alphaOf(answer.frame), WTSAT_RGB);
 }
 
 TEST_F(ThumbStore, ScaledModeShrinksTheStoredFrameOrDecodesLarger) {
@@ -387,39 +386,33 @@ TEST_F(ThumbStore, ShellThumbnailFallsBackToTheStoreForThumbnailToBitmap) {
 
 TEST_F(ThumbStore, PoolThreadsExtractAndConvertSeveralFilesAtOnce) {
   constexpr int kFiles = 4, kWorkers = 8;
-  std::vector<std::wstring> paths;
-  for (int i = 0; i < kFiles; ++i) paths.push_back(Photo(L"pool" + std::to_wstring(i) + L".jpg"));
-  struct Job {
-    std::wstring path;
-    std::atomic<bool>* ok;
-    std::atomic<int>* left;
-  };
-  std::atomic<bool> ok{true};
-  std::atomic<int> left{kWorkers};
-  std::vector<Job> jobs;
-  for (int i = 0; i < kWorkers; ++i) jobs.push_back({paths[i % kFiles], &ok, &left});
-  for (Job& job : jobs) {
+  struct Shared {
+    std::vector<std::wstring> paths;
+    std::atomic<int> next{0}, left{kWorkers}, good{0};
+  } shared;
+  for (int i = 0; i < kFiles; ++i) shared.paths.push_back(Photo(L"pool" + std::to_wstring(i) + L".jpg"));
+  for (int i = 0; i < kWorkers; ++i) {
     ASSERT_TRUE(::TrySubmitThreadpoolCallback(
         [](PTP_CALLBACK_INSTANCE, void* context) {
-          Job& j = *static_cast<Job*>(context);
+          Shared& s = *static_cast<Shared*>(context);
           {
             FCAutoInitializeCOM com;
             ThumbnailRequest request;
             HBITMAP screen = nullptr;
-            const bool good = ShellThumbnail(j.path, 0, kThumbnailExtract, request) &&
-                              ThumbnailToBitmap(request, 640, 427, &screen, WICBitmapTransformRotate0, nullptr);
             BITMAP bm{};
-            if (!good || !::GetObjectW(screen, sizeof(bm), &bm) || bm.bmWidth != 640 || bm.bmHeight != 427) {
-              *j.ok = false;
+            if (ShellThumbnail(s.paths[s.next++ % kFiles], 0, kThumbnailExtract, request) &&
+                ThumbnailToBitmap(request, 640, 427, &screen, WICBitmapTransformRotate0, nullptr) &&
+                ::GetObjectW(screen, sizeof(bm), &bm) && bm.bmWidth == 640 && bm.bmHeight == 427) {
+              ++s.good;
             }
             if (screen) ::DeleteObject(screen);
           }
-          --*j.left;
+          --s.left;
         },
-        &job, nullptr));
+        &shared, nullptr));
   }
-  for (int waited = 0; left > 0 && waited < 60000; waited += 20) ::Sleep(20);
-  ASSERT_EQ(left.load(), 0);
-  EXPECT_TRUE(ok.load());
-  for (const std::wstring& path : paths) EXPECT_TRUE(ThumbnailStore::Process().Contains(path));
+  for (int waited = 0; shared.left > 0 && waited < 60000; waited += 20) ::Sleep(20);
+  ASSERT_EQ(shared.left.load(), 0);
+  EXPECT_EQ(shared.good.load(), kWorkers);
+  for (const std::wstring& path : shared.paths) EXPECT_TRUE(ThumbnailStore::Process().Contains(path));
 }
