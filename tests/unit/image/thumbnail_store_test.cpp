@@ -384,35 +384,40 @@ TEST_F(ThumbStore, ShellThumbnailFallsBackToTheStoreForThumbnailToBitmap) {
   EXPECT_EQ(again.cache_flags & WTS_LOWQUALITY, 0u);
 }
 
-TEST_F(ThumbStore, PoolThreadsExtractAndConvertSeveralFilesAtOnce) {
-  constexpr int kFiles = 4, kWorkers = 8;
-  struct Shared {
-    std::vector<std::wstring> paths;
-    std::atomic<int> next{0}, left{kWorkers}, good{0};
-  } shared;
-  for (int i = 0; i < kFiles; ++i) shared.paths.push_back(Photo(L"pool" + std::to_wstring(i) + L".jpg"));
-  for (int i = 0; i < kWorkers; ++i) {
-    ASSERT_TRUE(::TrySubmitThreadpoolCallback(
-        [](PTP_CALLBACK_INSTANCE, void* context) {
-          Shared& s = *static_cast<Shared*>(context);
-          {
-            FCAutoInitializeCOM com;
-            ThumbnailRequest request;
-            HBITMAP screen = nullptr;
-            BITMAP bm{};
-            if (ShellThumbnail(s.paths[s.next++ % kFiles], 0, kThumbnailExtract, request) &&
-                ThumbnailToBitmap(request, 640, 427, &screen, WICBitmapTransformRotate0, nullptr) &&
-                ::GetObjectW(screen, sizeof(bm), &bm) && bm.bmWidth == 640 && bm.bmHeight == 427) {
-              ++s.good;
-            }
-            if (screen) ::DeleteObject(screen);
-          }
-          --s.left;
-        },
-        &shared, nullptr));
+namespace {
+
+constexpr int kPoolFiles = 4, kPoolWorkers = 8;
+
+struct PoolShared {
+  std::vector<std::wstring> paths;
+  std::atomic<int> next{0}, left{kPoolWorkers}, good{0};
+};
+
+void CALLBACK ExtractOnPool(PTP_CALLBACK_INSTANCE, void* context) {
+  PoolShared& s = *static_cast<PoolShared*>(context);
+  {
+    FCAutoInitializeCOM com;
+    ThumbnailRequest request;
+    HBITMAP screen = nullptr;
+    BITMAP bm{};
+    if (ShellThumbnail(s.paths[s.next++ % kPoolFiles], 0, kThumbnailExtract, request) &&
+        ThumbnailToBitmap(request, 640, 427, &screen, WICBitmapTransformRotate0, nullptr) &&
+        ::GetObjectW(screen, sizeof(bm), &bm) && bm.bmWidth == 640 && bm.bmHeight == 427) {
+      ++s.good;
+    }
+    if (screen) ::DeleteObject(screen);
   }
+  --s.left;
+}
+
+}  // namespace
+
+TEST_F(ThumbStore, PoolThreadsExtractAndConvertSeveralFilesAtOnce) {
+  PoolShared shared;
+  for (int i = 0; i < kPoolFiles; ++i) shared.paths.push_back(Photo(L"pool" + std::to_wstring(i) + L".jpg"));
+  for (int i = 0; i < kPoolWorkers; ++i) ASSERT_TRUE(::TrySubmitThreadpoolCallback(ExtractOnPool, &shared, nullptr));
   for (int waited = 0; shared.left > 0 && waited < 60000; waited += 20) ::Sleep(20);
   ASSERT_EQ(shared.left.load(), 0);
-  EXPECT_EQ(shared.good.load(), kWorkers);
+  EXPECT_EQ(shared.good.load(), kPoolWorkers);
   for (const std::wstring& path : shared.paths) EXPECT_TRUE(ThumbnailStore::Process().Contains(path));
 }
