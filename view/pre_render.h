@@ -6,6 +6,7 @@
 // to the object's hidden window on the user-interface thread.
 #include <windows.h>
 #include <d2d1.h>
+#include <wincodec.h>
 
 #include <deque>
 #include <memory>
@@ -13,8 +14,10 @@
 
 #include "base/com.h"
 #include "base/message_window.h"
+#include "view/task_ledger.h"
 
 class FCObjImage;
+class CAsyncCreateZoomContext;
 
 // Pre-render -> its own window.
 constexpr UINT WM_ZOOM_FRAMES_READY = 0x81F5;       // wParam: the CAsyncCreateZoomContext
@@ -66,7 +69,10 @@ class CZoomKeyFrame {
   float ratio = 0.0f;
   base::ComPtr<ID2D1Bitmap> d2d_bitmap;
   // Full-resolution frame only, when Direct2D could not take it (drawn with GDI+).
-  void* gdiplus_bitmap = nullptr;  // GpBitmap*
+  void* gdiplus_bitmap = nullptr;  // GpBitmap*, owned
+  // The frame's pixels (32-bit premultiplied BGRA) as the worker made them, until the
+  // user-interface thread has turned them into the Direct2D bitmap.
+  base::ComPtr<IWICBitmap> pixels;
 };
 using CZoomKeyFramePtr = std::shared_ptr<CZoomKeyFrame>;
 
@@ -116,8 +122,16 @@ class CPreRenderKeyFrame : public CPreRender, public FCMessageWindow {
   void TakeZoomFrames(WPARAM task);
   void OnFitViewReady(WPARAM task);
   void OnSystemCacheReady();
+  void AddFitViewTask(bool skipCacheExtract);
+  void AdoptZoomFrames(const CAsyncCreateZoomContext& task);
+  void StretchFit(HDC dc, int left, int top, int right, int bottom) const;
+  // False when Direct2D drew nothing.
+  bool DrawZoomed(HDC dc, float zoom, int left, int top, int right, int bottom);
+  [[nodiscard]] bool IsLargePicture() const noexcept;
 
   IPreRenderOwner& owner_;
+  CTaskLedger tasks_;
+  bool watching_ = false;
   int zoom_context_ = 0;
   CFitViewFrame fit_;
   int fit_width_ = 0;
@@ -145,8 +159,10 @@ class CPreRenderAnimation : public CPreRender, public FCMessageWindow {
  private:
   void OnFramesReady(WPARAM task);
   void OnTimer();
+  void StartTimer(int interval);
 
   IPreRenderOwner& owner_;
+  CTaskLedger tasks_;
   std::deque<Frame> frames_;
   int timer_interval_ = 0;
 };
