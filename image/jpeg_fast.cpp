@@ -79,6 +79,27 @@ void HeaderSteps(Decompressor& jpeg, const Source& source, int* width, int* heig
   *height = static_cast<int>(jpeg.Info().image_height);
 }
 
+void HeaderInfoSteps(Decompressor& jpeg, const Source& source, FastJpegHeader* header) {
+  jpeg_decompress_struct& info = jpeg.Info();
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, source.data, source.size);
+  jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+  jpeg_read_header(&info, TRUE);
+  header->width = static_cast<int>(info.image_width);
+  header->height = static_cast<int>(info.image_height);
+  header->components = info.num_components;
+  for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
+    if (m->marker == JPEG_APP0 + 2 && m->data_length >= 12 && std::equal(m->data, m->data + 12, "ICC_PROFILE")) {
+      header->has_icc = true;
+    }
+  }
+  if (info.saw_JFIF_marker && info.X_density > 0 && info.Y_density > 0 && info.density_unit != 0) {
+    const double scale = info.density_unit == 2 ? 2.54 : 1.0;  // 2: dots per centimetre
+    header->dpi_x = info.X_density * scale;
+    header->dpi_y = info.Y_density * scale;
+  }
+}
+
 bool DecodeSteps(Decompressor& jpeg, const Source& source, int maxWidth, int maxHeight, FCObjImage* out) {
   jpeg_decompress_struct& info = jpeg.Info();
   ReadHeader(info, source);
@@ -111,6 +132,12 @@ bool GuardedHeader(Decompressor& jpeg, const Source& source, int* width, int* he
   return true;
 }
 
+bool GuardedHeaderInfo(Decompressor& jpeg, const Source& source, FastJpegHeader* header) {
+  if (setjmp(jpeg.Error().jump)) return false;
+  HeaderInfoSteps(jpeg, source, header);
+  return true;
+}
+
 bool GuardedDecode(Decompressor& jpeg, const Source& source, int maxWidth, int maxHeight, FCObjImage* out) {
   if (setjmp(jpeg.Error().jump)) return false;
   return DecodeSteps(jpeg, source, maxWidth, maxHeight, out);
@@ -134,6 +161,16 @@ bool FastJpegDimensions(const uint8_t* data, size_t size, int& width, int& heigh
   if (!GuardedHeader(jpeg, source, &w, &h) || w <= 0 || h <= 0) return false;
   width = w;
   height = h;
+  return true;
+}
+
+bool FastJpegReadHeader(const uint8_t* data, size_t size, FastJpegHeader& header) {
+  Source source{};
+  if (!MakeSource(data, size, source)) return false;
+  Decompressor jpeg;
+  FastJpegHeader read;
+  if (!GuardedHeaderInfo(jpeg, source, &read) || read.width <= 0 || read.height <= 0) return false;
+  header = read;
   return true;
 }
 

@@ -13,6 +13,19 @@ class FCObjImage;
 // Reads the pixel size from the frame header without decoding the picture.
 [[nodiscard]] bool FastJpegDimensions(const uint8_t* data, size_t size, int& width, int& height);
 
+// What the frame header tells without decoding: enough to stand for the picture until its
+// pixels are needed.
+struct FastJpegHeader {
+  int width = 0;
+  int height = 0;
+  int components = 0;      // 1 grey, 3 colour (YCbCr or RGB), 4 CMYK/YCCK
+  bool has_icc = false;    // an embedded colour profile (APP2 "ICC_PROFILE")
+  double dpi_x = 96.0;     // from the JFIF density; 96 when it gives none
+  double dpi_y = 96.0;
+};
+// Reads the header from the start of a file (the data must reach the start of the first scan).
+[[nodiscard]] bool FastJpegReadHeader(const uint8_t* data, size_t size, FastJpegHeader& header);
+
 // The reduction (1, 2, 4 or 8) for a picture of width x height that is to be fitted into
 // maxWidth x maxHeight: the largest one whose result is no smaller than the fitted picture, that
 // is the largest d with 1/d >= min(maxWidth / width, maxHeight / height). The result is then at

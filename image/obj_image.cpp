@@ -170,10 +170,37 @@ void FCObjImage::Draw(HDC dc, int left, int top, int right, int bottom, const RE
   }
 }
 
+bool FCObjImage::LoadOpaqueQuads(IWICBitmapSource* source, REFWICPixelFormatGUID format) {
+  // 32-bit pixels without alpha into 32 bits with alpha: the colour bytes stay, alpha becomes 255,
+  // premultiplied or not. Done here because some platform converters take a slow general path.
+  WICPixelFormatGUID from{};
+  if (FAILED(source->GetPixelFormat(&from)) || !IsEqualGUID(from, GUID_WICPixelFormat32bppBGR) ||
+      (!IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA) && !IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA))) {
+    return false;
+  }
+  UINT width = 0;
+  UINT height = 0;
+  if (FAILED(source->GetSize(&width, &height)) || width < 1 || height < 1 || width > INT_MAX || height > INT_MAX) {
+    return false;
+  }
+  if (!CreateSection(static_cast<int>(width), -static_cast<int>(height), 32)) return false;
+  const UINT stride = static_cast<UINT>(Stride());
+  if (FAILED(source->CopyPixels(nullptr, stride, stride * height, pixels_))) {
+    Destroy();
+    return false;
+  }
+  for (UINT y = 0; y < height; ++y) {
+    uint8_t* row = rows_[y];
+    for (UINT x = 0; x < width; ++x) row[x * 4 + 3] = 0xFF;
+  }
+  return true;
+}
+
 bool FCObjImage::LoadFromWicSource(IWICBitmapSource* source, REFWICPixelFormatGUID format) {
   // Every failure below leaves the image empty, the old picture included.
   Destroy();
   if (!source) return false;
+  if (LoadOpaqueQuads(source, format)) return true;
   base::ComPtr<IWICBitmapSource> converted;
   if (FAILED(::WICConvertBitmapSource(format, source, &converted)) || !converted) return false;
   UINT width = 0;

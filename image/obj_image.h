@@ -66,6 +66,7 @@ class FCObjImage : public FCObjGraph {
 
  private:
   bool CreateSection(int width, int signedHeight, int bitsPerPixel);
+  bool LoadOpaqueQuads(IWICBitmapSource* source, REFWICPixelFormatGUID format);
   bool BuildRowTable();
   void SwapFields(FCObjImage& other) noexcept;
 

@@ -6,7 +6,9 @@
 #include "app/config/folders.h"
 #include "base/handles.h"
 #include "base/paths.h"
+#include "image/deferred_jpeg_source.h"
 #include "image/effects.h"
+#include "image/exif_reader.h"
 #include "image/gdiplus_include.h"
 #include "image/obj_image.h"
 #include "image/wic_factory.h"
@@ -86,7 +88,14 @@ HRESULT CWICImageLoader::GetScaledSource(int width, int height, IWICColorContext
   return ScaleSource(oriented.Get(), width, height, mode, out);
 }
 
+IWICBitmapDecoder* CWICImageLoader::Decoder() const {
+  return deferred_ ? deferred_->Decoder() : decoder_.Get();
+}
+
+bool CWICImageLoader::IsAnimatedPicture() const { return !deferred_ && IsAnimated(decoder_.Get()); }
+
 void CWICImageLoader::ReleaseFile() {
+  deferred_.Reset();
   decoder_.Reset();
   frame_source_.Reset();
   color_context_.Reset();
@@ -96,7 +105,7 @@ void CWICImageLoader::ReleaseFile() {
 
 void CWICImageLoader::Load(const std::wstring& path) {
   ReleaseFile();
-  if (LoadWithWic(path)) {
+  if (LoadDeferredJpeg(path) || LoadWithWic(path)) {
     decoder_name_ = "wic";
     return;
   }
@@ -111,6 +120,24 @@ void CWICImageLoader::Load(const std::wstring& path) {
     return;
   }
   ReleaseFile();
+}
+
+bool CWICImageLoader::LoadDeferredJpeg(const std::wstring& path) {
+  // Pictures that the view decodes at once on the user-interface thread gain nothing.
+  constexpr long long kDeferFromPixels = 1281LL * 1281LL;
+  base::ComPtr<CDeferredJpegSource> source = CDeferredJpegSource::TryOpen(path, kDeferFromPixels);
+  if (!source) return false;
+  deferred_ = source;
+  frame_source_ = static_cast<IWICBitmapSource*>(source.Get());
+  double dpiX = 96.0, dpiY = 96.0;
+  (void)source->GetResolution(&dpiX, &dpiY);
+  metadata_->resolution = static_cast<int>(dpiX + 0.5);
+  base::ComPtr<IWICMetadataQueryReader> reader;
+  if (SUCCEEDED(CreateExifQueryReaderFromFile(path.c_str(), reader.GetAddressOf())) && reader) {
+    ReadMetadataFrom(reader.Get(), dpiX, *metadata_);
+  }
+  if (!OrientationAllowed()) metadata_->orientation = 0;
+  return true;
 }
 
 bool CWICImageLoader::LoadWithWic(const std::wstring& path) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/com.h"
+#include "image/deferred_jpeg_source.h"
 #include "image/metadata.h"
 
 class CWICImageLoader {
@@ -18,12 +19,19 @@ class CWICImageLoader {
   CWICImageLoader(const CWICImageLoader&) = delete;
   CWICImageLoader& operator=(const CWICImageLoader&) = delete;
 
-  IWICBitmapDecoder* Decoder() const { return decoder_.Get(); }
+  // For a large JPEG opened without its pixels, the first call makes the platform decoder (which
+  // may decode the whole picture): call it where that may take time.
+  IWICBitmapDecoder* Decoder() const;
   IWICBitmapSource* FrameSource() const { return frame_source_.Get(); }
   IWICColorContext* ColorContext() const { return color_context_.Get(); }
   ImageMetadata& Metadata() const { return *metadata_; }
   // Which decoder produced the picture: "wic", "gdiplus", "library" or "none".
   const char* DecoderName() const { return decoder_name_; }
+
+  // Whether the picture has several frames to animate; never makes a deferred decoder.
+  bool IsAnimatedPicture() const;
+  // True while a large JPEG stands for itself from its header (see CDeferredJpegSource).
+  bool IsDeferred() const { return deferred_ != nullptr; }
 
   // (width, height) as displayed: exchanged for a quarter turn; (0, 0) without a source.
   SIZE GetDisplaySize() const;
@@ -44,11 +52,13 @@ class CWICImageLoader {
   static std::shared_ptr<CWICImageLoader> FromSource(IWICBitmapSource* source, IWICColorContext* context);
 
  private:
+  bool LoadDeferredJpeg(const std::wstring& path);
   bool LoadWithWic(const std::wstring& path);
   bool LoadWithGdiplus(const std::wstring& path);
   bool LoadWithLibrary(const std::wstring& path);
 
   base::ComPtr<IWICBitmapDecoder> decoder_;
+  base::ComPtr<CDeferredJpegSource> deferred_;
   base::ComPtr<IWICBitmapSource> frame_source_;
   std::unique_ptr<ImageMetadata> metadata_;
   base::ComPtr<IWICColorContext> color_context_;
