@@ -53,7 +53,7 @@ void CViewRenderer::SetViewSize(int width, int height) {
     geometry_ = std::make_unique<CViewGeometry>(width, height, drawnWidth, drawnHeight);
     *limits_ = ZoomLimits{fit, toggle};
     pre_render_.reset();
-    if (CWICImageLoaderPtr loader = CCurrentImage::Get().Loader(); loader && IsAnimated(loader->Decoder())) {
+    if (CWICImageLoaderPtr loader = CCurrentImage::Get().Loader(); loader && loader->IsAnimatedPicture()) {
       pre_render_ = std::make_unique<CPreRenderAnimation>(*this);
     } else {
       pre_render_ = std::make_unique<CPreRenderKeyFrame>(*this, drawnWidth, drawnHeight);

@@ -27,7 +27,8 @@ int Usage() {
       "       imgprobe rotate FILE cw|ccw [COUNT]\n"
       "       imgprobe save FILE TARGET [QUALITY]\n"
       "       imgprobe resize FILE TARGET W H\n"
-      "       imgprobe folder FILE [--loop]\n",
+      "       imgprobe folder FILE [--loop]\n"
+      "       imgprobe render FILE W H OUT.png [zoom:STEPS:X:Y|toggle:X:Y|actual|pan:DX:DY|size:W:H]...\n",
       stderr);
   return 2;
 }

@@ -16,6 +16,7 @@
 #include "image/png_writer.h"
 #include "image/wic_factory.h"
 #include "tools/imgprobe/probe_folder.h"
+#include "tools/imgprobe/probe_render.h"
 
 namespace probe {
 
@@ -76,7 +77,7 @@ int Info(const std::vector<std::wstring>& a) {
   if (loader && loader->Decoder()) loader->Decoder()->GetFrameCount(&frames);
   else if (loader && loader->FrameSource()) frames = 1;
   Print("frames", frames);
-  Print("animated", loader && IsAnimated(loader->Decoder()) ? 1 : 0);
+  Print("animated", loader && loader->IsAnimatedPicture() ? 1 : 0);
   const ImageMetadata empty;
   const ImageMetadata& m = loader ? loader->Metadata() : empty;
   Print("orientation", m.orientation);
@@ -213,6 +214,7 @@ int Run(const std::vector<std::wstring>& args) {
   else if (command == L"wallpaper") code = Wallpaper(args);
   else if (command == L"copy") code = Copy(args);
   else if (command == L"folder") code = RunFolderProbe(std::vector<std::wstring>(args.begin() + 1, args.end()));
+  else if (command == L"render") code = RunRenderProbe(std::vector<std::wstring>(args.begin() + 1, args.end()));
   if (code == 2) std::fputs("bad usage (run imgprobe without arguments for help)\n", stderr);
   return code;
 }

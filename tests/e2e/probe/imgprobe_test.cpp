@@ -244,3 +244,46 @@ TEST(ImgProbeSave, JpegToJpegKeepsCameraDataWithPixelsAsDisplayed) {
   ASSERT_EQ(Probe(L"save " + Q(Fixture(L"plain.jpg")) + L" " + Q(plain)).code, 0);
   EXPECT_EQ(Probe(L"info " + Q(plain)).values.at("maker"), "");
 }
+
+namespace {
+
+TEST(ImgProbeRender, PictureSizeChoosesTheImmediateOrTheBackgroundPath) {
+  TempDir dir;
+  // 1281 × 1281 is the first size that decodes in the background.
+  const ProbeResult big = Probe(L"render " + Q(Fixture(L"big1281.png")) + L" 640 480 " + Q(dir.File(L"a.png")));
+  ASSERT_EQ(big.code, 0) << big.text;
+  EXPECT_EQ(big.values.at("frame_source"), "task");
+  // The drawn size is the integer part of size × fit in single precision: 1281 × (480 / 1281)
+  // comes out just below 480.
+  EXPECT_EQ(big.values.at("drawn_width"), "479");
+  EXPECT_EQ(big.values.at("drawn_height"), "479");
+  const ProbeResult small = Probe(L"render " + Q(Fixture(L"big1280.png")) + L" 640 480 " + Q(dir.File(L"b.png")));
+  ASSERT_EQ(small.code, 0) << small.text;
+  EXPECT_EQ(small.values.at("frame_source"), "immediate");
+  EXPECT_EQ(small.values.at("scroll"), "0,0,479,479");
+  const ProbeResult back = Probe(L"info " + Q(dir.File(L"b.png")));
+  EXPECT_EQ(back.values.at("width"), "640");
+  EXPECT_EQ(back.values.at("height"), "480");
+}
+
+TEST(ImgProbeRender, OperationsZoomPanAndResizeInOrder) {
+  TempDir dir;
+  const std::wstring out = dir.File(L"r.png");
+  // Full size about the centre, then dragged to the far corner.
+  const ProbeResult r = Probe(L"render " + Q(Fixture(L"big1280.png")) + L" 480 480 " + Q(out) +
+                              L" actual pan:-5000:-5000");
+  ASSERT_EQ(r.code, 0) << r.text;
+  EXPECT_EQ(r.values.at("zoom"), "1.0000");
+  EXPECT_EQ(r.values.at("drawn_width"), "1280");
+  EXPECT_EQ(r.values.at("scroll"), "800,801,1280,1281");
+  // A resize returns to the fitted view.
+  const ProbeResult sized = Probe(L"render " + Q(Fixture(L"big1280.png")) + L" 480 480 " + Q(out) +
+                                  L" zoom:5:10:10 size:300:200");
+  ASSERT_EQ(sized.code, 0) << sized.text;
+  EXPECT_EQ(sized.values.at("drawn_height"), "199");
+  EXPECT_EQ(sized.values.at("zoom"), sized.values.at("fit"));
+  EXPECT_EQ(Probe(L"render " + Q(Fixture(L"big1280.png")) + L" 480 480 " + Q(out) + L" spin").code, 2);
+  EXPECT_EQ(Probe(L"render " + Q(Fixture(L"garbage.jpg")) + L" 480 480 " + Q(out)).code, 1);
+}
+
+}  // namespace

@@ -123,6 +123,7 @@ TEST_F(SystemCacheTest, FolderListFeedsTheTitleThePreloaderAndTheEventBus) {
   for (const wchar_t* name : {L"p10.jpg", L"p2.jpg", L"p1.jpg", L"note.txt"}) {
     ASSERT_TRUE(testing_support::WriteBytes(dir.File(name), {0xFF, 0xD8, 0xFF}));
   }
+  CSystemCache::DestroyInstance();  // a preloader that other tests have not started
   CFolderListLinks links;
   SeenEvents events;
   CCurrentFolderImage list(AppConfig::Get(), nullptr);
