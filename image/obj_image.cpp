@@ -279,6 +279,18 @@ bool FCObjImage::AttachExternal(uint8_t* pixels, int width, int height) {
   return true;
 }
 
+namespace {
+bool IsOpaque(const FCObjImage& image) {
+  for (int y = 0; y < image.Height(); ++y) {
+    const uint8_t* row = image.RowPointer(y);
+    for (int x = 0; x < image.Width(); ++x) {
+      if (row[x * 4 + 3] != 255) return false;
+    }
+  }
+  return true;
+}
+}  // namespace
+
 void FCObjImage::RenderToCompatibleBitmap(const FCObjImage& image, HBRUSH background, HBITMAP* bitmap) {
   if (!bitmap) return;
   if (*bitmap) {
@@ -297,6 +309,15 @@ void FCObjImage::RenderToCompatibleBitmap(const FCObjImage& image, HBRUSH backgr
   base::MemoryDc memory(::CreateCompatibleDC(screen.Get()));
   if (!memory) return;
   base::SelectGuard select(memory.Get(), *bitmap);
+  if (image.BitsPerPixel() == 32 && IsOpaque(image)) {
+    // Nothing shows through: a plain copy gives the same pixels as blending, at a fraction of the cost.
+    base::MemoryDc source(::CreateCompatibleDC(screen.Get()));
+    if (source) {
+      base::SelectGuard selectSource(source.Get(), image.SectionHandle());
+      ::BitBlt(memory.Get(), 0, 0, image.Width(), image.Height(), source.Get(), 0, 0, SRCCOPY);
+      return;
+    }
+  }
   const RECT all{0, 0, image.Width(), image.Height()};
   if (background) ::FillRect(memory.Get(), &all, background);
   image.Draw(memory.Get(), 0, 0, image.Width(), image.Height());

@@ -42,6 +42,7 @@ bool StoreThumbnail(const std::wstring& path, int wantedSize, int mode, Thumbnai
     return false;
   }
   request.cache_flags = answer.lowQuality ? static_cast<DWORD>(WTS_LOWQUALITY) : 0;
+  request.frame = answer.frame;
   if (mode == kThumbnailFastPreview) MarkNearlyWanted(request, wantedSize);
   return true;
 }
@@ -78,6 +79,23 @@ bool ShellThumbnail(const std::wstring& path, int wantedSize, int mode, Thumbnai
   }
 }
 
+namespace {
+// Our own frames are read straight from their pixels (a plain copy), which is quicker than reading
+// the bitmap back through the device-context route; the formats are those that route gives.
+bool WrapStoreFrame(IWICImagingFactory* factory, const ThumbnailFrame& frame, bool useAlpha,
+                    base::ComPtr<IWICBitmap>& out) {
+  const FCObjImage& image = frame.image;
+  if (!image.IsValid() || image.BitsPerPixel() != 32 || image.SignedHeight() >= 0) return false;
+  const UINT stride = static_cast<UINT>(image.Stride());
+  const uint64_t bytes = uint64_t{stride} * static_cast<uint64_t>(image.Height());
+  if (bytes > 0xFFFFFFFFu) return false;
+  return SUCCEEDED(factory->CreateBitmapFromMemory(
+      static_cast<UINT>(image.Width()), static_cast<UINT>(image.Height()),
+      useAlpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat32bppBGR, stride, static_cast<UINT>(bytes),
+      image.PixelMemory(), &out));
+}
+}  // namespace
+
 bool ThumbnailToBitmap(const ThumbnailRequest& request, int width, int height, HBITMAP* bitmap,
                        WICBitmapTransformOptions transform, IWICColorContext* context) {
   IWICImagingFactory* factory = GetWicFactory();
@@ -87,7 +105,8 @@ bool ThumbnailToBitmap(const ThumbnailRequest& request, int width, int height, H
   if (FAILED(request.bitmap->GetSharedBitmap(&shared)) || !shared) return false;
   request.bitmap->GetFormat(&alpha);
   base::ComPtr<IWICBitmap> wrapped;
-  if (FAILED(factory->CreateBitmapFromHBITMAP(shared, nullptr,
+  if (!(request.frame && WrapStoreFrame(factory, *request.frame, alpha == WTSAT_ARGB, wrapped)) &&
+      FAILED(factory->CreateBitmapFromHBITMAP(shared, nullptr,
                                               alpha == WTSAT_ARGB ? WICBitmapUseAlpha : WICBitmapIgnoreAlpha,
                                               &wrapped))) {
     return false;

@@ -6,6 +6,7 @@
 #include <thumbcache.h>
 #include <wincodec.h>
 
+#include <memory>
 #include <string>
 
 #include "base/com.h"
@@ -15,6 +16,8 @@ struct ThumbnailRequest {
   base::ComPtr<IShellItem> item;
   base::ComPtr<ISharedBitmap> bitmap;
   DWORD cache_flags = 0;
+  // Set when our own store answered: the frame behind `bitmap`, whose pixels can be read directly.
+  std::shared_ptr<const struct ThumbnailFrame> frame;
   // 0: as delivered; 1: a low-quality stand-in (a small fast extract); 2: a cached preview of
   // nearly the wanted size on systems before Windows 10.
   int mark = 0;

@@ -112,6 +112,22 @@ TEST_F(WicLoad, ConvertsToPremultipliedTopDown) {
   EXPECT_EQ(img.PixelPointer(0, 1)[0], 255);
 }
 
+TEST_F(WicLoad, PixelsWithoutAlphaBecomeOpaqueWhateverTheirFourthByte) {
+  // 32-bit pixels without alpha: the fourth byte means nothing and must not leak into alpha.
+  const uint8_t pixels[16] = {10, 20, 30, 0, 40, 50, 60, 7, 70, 80, 90, 200, 1, 2, 3, 255};
+  ComPtr<IWICBitmap> bitmap;
+  ASSERT_TRUE(SUCCEEDED(factory_->CreateBitmapFromMemory(2, 2, GUID_WICPixelFormat32bppBGR, 8, sizeof(pixels),
+                                                         const_cast<uint8_t*>(pixels), &bitmap)));
+  for (const GUID& format : {GUID_WICPixelFormat32bppPBGRA, GUID_WICPixelFormat32bppBGRA}) {
+    FCObjImage img;
+    ASSERT_TRUE(img.LoadFromWicSource(bitmap.Get(), format));
+    EXPECT_EQ(Bgra(img.PixelPointer(0, 0)), 0xFF1E140Au);
+    EXPECT_EQ(Bgra(img.PixelPointer(1, 0)), 0xFF3C3228u);
+    EXPECT_EQ(Bgra(img.PixelPointer(0, 1)), 0xFF5A5046u);
+    EXPECT_EQ(Bgra(img.PixelPointer(1, 1)), 0xFF030201u);
+  }
+}
+
 TEST_F(WicLoad, UnlistedFormatOrNoSourceFailsAndEmptiesTheImage) {
   ComPtr<IWICBitmap> bitmap = MakeBitmap();
   ASSERT_TRUE(bitmap);
