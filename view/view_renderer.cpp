@@ -161,6 +161,9 @@ void CViewRenderer::ToggleActualSize() {
 
 void CViewRenderer::Pan(int dx, int dy) {
   if (!geometry_ || !buffer_ || !buffer_->IsValid()) return;
+  // No move can exceed the drawn size; keeping it there keeps the arithmetic below in range.
+  dx = std::clamp(dx, -geometry_->DrawnWidth(), geometry_->DrawnWidth());
+  dy = std::clamp(dy, -geometry_->DrawnHeight(), geometry_->DrawnHeight());
   const RECT old = geometry_->ScrollRect();
   if (!geometry_->MoveScroll(-dx, -dy)) return;
   const RECT& now = geometry_->ScrollRect();
