@@ -115,15 +115,7 @@ void CDeferredJpegSource::MakeDecoder() {
       FAILED(decoder->GetFrame(0, &frame))) {
     return;
   }
-  UINT contexts = 0;
-  if (SUCCEEDED(frame->GetColorContexts(0, nullptr, &contexts)) && contexts >= 1) {
-    base::ComPtr<IWICColorContext> context;
-    if (SUCCEEDED(factory->CreateColorContext(&context))) {
-      IWICColorContext* raw = context.Get();
-      UINT got = 0;
-      if (SUCCEEDED(frame->GetColorContexts(1, &raw, &got)) && got >= 1) context_ = context;
-    }
-  }
+  context_.Attach(FirstColorContext(factory, frame.Get()));
   decoder_ = decoder;
   frame_ = frame;
 }

@@ -47,3 +47,14 @@ bool IsWindows81OrLater() noexcept {
 }
 
 bool IsWindows10OrLater() noexcept { return RealVersion().dwMajorVersion >= 10; }
+
+IWICColorContext* FirstColorContext(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame) {
+  UINT contexts = 0;
+  if (!factory || !frame || FAILED(frame->GetColorContexts(0, nullptr, &contexts)) || contexts < 1) return nullptr;
+  IWICColorContext* context = nullptr;
+  if (FAILED(factory->CreateColorContext(&context))) return nullptr;
+  UINT got = 0;
+  if (SUCCEEDED(frame->GetColorContexts(1, &context, &got)) && got >= 1) return context;
+  context->Release();
+  return nullptr;
+}

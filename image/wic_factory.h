@@ -8,6 +8,9 @@ IWICImagingFactory* GetWicFactory() noexcept;
 bool CreateWicFactory() noexcept;
 void ReleaseWicFactory() noexcept;
 
+// The frame's first colour context (its embedded profile), or null when it has none.
+IWICColorContext* FirstColorContext(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame);
+
 // Windows 8.1 or later: the thumbnail cache and the JPEG encoder honour the orientation tag.
 bool IsWindows81OrLater() noexcept;
 bool IsWindows10OrLater() noexcept;

@@ -169,15 +169,7 @@ bool CWICImageLoader::LoadWithWic(const std::wstring& path) {
   }
   base::ComPtr<IWICBitmapFrameDecode> frame;
   if (FAILED(decoder_->GetFrame(frameIndex, &frame))) return false;
-  UINT contexts = 0;
-  if (SUCCEEDED(frame->GetColorContexts(0, nullptr, &contexts)) && contexts >= 1) {
-    base::ComPtr<IWICColorContext> context;
-    if (SUCCEEDED(factory->CreateColorContext(&context))) {
-      IWICColorContext* raw = context.Get();
-      UINT got = 0;
-      if (SUCCEEDED(frame->GetColorContexts(1, &raw, &got)) && got >= 1) color_context_ = context;
-    }
-  }
+  color_context_.Attach(FirstColorContext(factory, frame.Get()));
   if (FAILED(frame.As(&frame_source_))) return false;
   ReadMetadata(frame.Get(), path.c_str(), *metadata_);
   if (!OrientationAllowed()) metadata_->orientation = 0;

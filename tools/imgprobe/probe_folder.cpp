@@ -9,6 +9,7 @@
 #include "base/message_window.h"
 #include "base/strings.h"
 #include "view/current_folder_image.h"
+#include "tools/imgprobe/probe_pump.h"
 
 namespace {
 
@@ -26,23 +27,6 @@ class CollectedWatcher : public FCMessageWindow {
   }
   bool collected = false;
 };
-
-// Runs this thread's messages until the watcher has heard from the list or the time is up.
-bool PumpUntilCollected(const CollectedWatcher& watcher, const CCurrentFolderImage& list) {
-  const ULONGLONG deadline = ::GetTickCount64() + kScanLimitMs;
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (watcher.collected && !list.IsScanning()) return true;
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return false;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
-                                  MWMO_INPUTAVAILABLE);
-  }
-}
 
 std::wstring FullPath(const std::wstring& path) {
   const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -94,7 +78,7 @@ int RunFolderProbe(const std::vector<std::wstring>& args) {
     return 1;
   }
   list.SetCurrentFile(watcher.GetHwnd(), path);
-  if (!PumpUntilCollected(watcher, list)) {
+  if (!probe::PumpUntil([&] { return watcher.collected && !list.IsScanning(); }, kScanLimitMs)) {
     std::fprintf(stderr, "the folder scan did not finish in %lu ms\n", static_cast<unsigned long>(kScanLimitMs));
     return 1;
   }

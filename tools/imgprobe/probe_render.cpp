@@ -4,12 +4,12 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <functional>
 
 #include "base/message_window.h"
 #include "image/current_image.h"
 #include "image/obj_image.h"
 #include "image/png_writer.h"
+#include "tools/imgprobe/probe_pump.h"
 #include "view/pre_render.h"
 #include "view/system_cache.h"
 #include "view/view_renderer.h"
@@ -30,23 +30,6 @@ class ViewStandIn : public FCMessageWindow {
   }
   int frames_arrived = 0;
 };
-
-// Runs this thread's messages until `done` says so or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + limitMs;
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return false;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)),
-                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-  }
-}
 
 bool QueueIdle() {
   CAsyncTaskQueue& queue = CCurrentImage::Get().Queue();
@@ -145,7 +128,7 @@ int RunRenderProbe(const std::vector<std::wstring>& args) {
   {
     bool loading = false;
     CViewRenderer renderer(width, height, view.GetHwnd(), &loading);
-    if (!PumpUntil([&] { return FitFrameFinal(renderer); }, kFrameLimitMs)) {
+    if (!probe::PumpUntil([&] { return FitFrameFinal(renderer); }, kFrameLimitMs)) {
       std::puts("error=the fit frame did not arrive");
       code = 1;
     }
@@ -153,14 +136,14 @@ int RunRenderProbe(const std::vector<std::wstring>& args) {
       if (!ApplyOperation(renderer, args[i])) {
         std::printf("error=unknown operation %ls\n", args[i].c_str());
         code = 2;
-      } else if (!PumpUntil([&] { return FitFrameFinal(renderer); }, kFrameLimitMs)) {
+      } else if (!probe::PumpUntil([&] { return FitFrameFinal(renderer); }, kFrameLimitMs)) {
         std::puts("error=the fit frame did not arrive");
         code = 1;
       }
     }
     if (code == 0) {
       renderer.Render();  // the zoomed draw starts the key frames
-      if (!PumpUntil([&] { return KeyFramesDone(renderer); }, kFrameLimitMs)) {
+      if (!probe::PumpUntil([&] { return KeyFramesDone(renderer); }, kFrameLimitMs)) {
         std::puts("error=the key frames did not arrive");
         code = 1;
       }
