@@ -1,11 +1,14 @@
 #include "image/thumbnail.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 #include "app/config/app_config.h"
 #include "image/effects.h"
 #include "image/obj_image.h"
 #include "image/thumbnail_store.h"
+#include "image/wic_source_base.h"
 #include "image/wic_factory.h"
 #include "image/wic_loader.h"
 
@@ -80,19 +83,53 @@ bool ShellThumbnail(const std::wstring& path, int wantedSize, int mode, Thumbnai
 }
 
 namespace {
-// Our own frames are read straight from their pixels (a plain copy), which is quicker than reading
-// the bitmap back through the device-context route; the formats are those that route gives.
-bool WrapStoreFrame(IWICImagingFactory* factory, const ThumbnailFrame& frame, bool useAlpha,
-                    base::ComPtr<IWICBitmap>& out) {
-  const FCObjImage& image = frame.image;
-  if (!image.IsValid() || image.BitsPerPixel() != 32 || image.SignedHeight() >= 0) return false;
-  const UINT stride = static_cast<UINT>(image.Stride());
-  const uint64_t bytes = uint64_t{stride} * static_cast<uint64_t>(image.Height());
-  if (bytes > 0xFFFFFFFFu) return false;
-  return SUCCEEDED(factory->CreateBitmapFromMemory(
-      static_cast<UINT>(image.Width()), static_cast<UINT>(image.Height()),
-      useAlpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat32bppBGR, stride, static_cast<UINT>(bytes),
-      image.PixelMemory(), &out));
+// Our own frames are read in place: a source over the stored pixels, which stay alive and unchanged
+// while the source holds the frame. The formats are those the bitmap route gives.
+class FCStoreFrameSource final : public image::FCWicSourceBase {
+ public:
+  FCStoreFrameSource(ThumbnailFramePtr frame, bool useAlpha) : frame_(std::move(frame)), alpha_(useAlpha) {}
+
+  HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) noexcept override {
+    if (!width || !height) return E_INVALIDARG;
+    *width = static_cast<UINT>(frame_->image.Width());
+    *height = static_cast<UINT>(frame_->image.Height());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) noexcept override {
+    if (!format) return E_INVALIDARG;
+    *format = alpha_ ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat32bppBGR;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetResolution(double* dpiX, double* dpiY) noexcept override {
+    if (!dpiX || !dpiY) return E_INVALIDARG;
+    *dpiX = *dpiY = 96.0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) noexcept override { return WINCODEC_ERR_PALETTEUNAVAILABLE; }
+  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* prc, UINT stride, UINT size, BYTE* buffer) noexcept override {
+    const FCObjImage& image = frame_->image;
+    WICRect rect{};
+    const HRESULT hr = image::ResolveCopyRect(prc, static_cast<UINT>(image.Width()), static_cast<UINT>(image.Height()),
+                                              4, stride, size, buffer, &rect);
+    if (FAILED(hr)) return hr;
+    for (INT y = 0; y < rect.Height; ++y) {
+      std::memcpy(buffer + size_t{stride} * static_cast<size_t>(y), image.PixelPointer(rect.X, rect.Y + y),
+                  size_t{4} * static_cast<size_t>(rect.Width));
+    }
+    return S_OK;
+  }
+
+ private:
+  ThumbnailFramePtr frame_;
+  bool alpha_;
+};
+
+bool WrapStoreFrame(const ThumbnailFramePtr& frame, bool useAlpha, base::ComPtr<IWICBitmapSource>& out) {
+  if (!frame || !frame->image.IsValid() || frame->image.BitsPerPixel() != 32 || frame->image.SignedHeight() >= 0) {
+    return false;
+  }
+  out.Attach(new (std::nothrow) FCStoreFrameSource(frame, useAlpha));
+  return out != nullptr;
 }
 }  // namespace
 
@@ -104,14 +141,16 @@ bool ThumbnailToBitmap(const ThumbnailRequest& request, int width, int height, H
   WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
   if (FAILED(request.bitmap->GetSharedBitmap(&shared)) || !shared) return false;
   request.bitmap->GetFormat(&alpha);
-  base::ComPtr<IWICBitmap> wrapped;
-  if (!(request.frame && WrapStoreFrame(factory, *request.frame, alpha == WTSAT_ARGB, wrapped)) &&
-      FAILED(factory->CreateBitmapFromHBITMAP(shared, nullptr,
-                                              alpha == WTSAT_ARGB ? WICBitmapUseAlpha : WICBitmapIgnoreAlpha,
-                                              &wrapped))) {
-    return false;
+  base::ComPtr<IWICBitmapSource> current;
+  if (!WrapStoreFrame(request.frame, alpha == WTSAT_ARGB, current)) {
+    base::ComPtr<IWICBitmap> wrapped;
+    if (FAILED(factory->CreateBitmapFromHBITMAP(shared, nullptr,
+                                                alpha == WTSAT_ARGB ? WICBitmapUseAlpha : WICBitmapIgnoreAlpha,
+                                                &wrapped))) {
+      return false;
+    }
+    current = wrapped;
   }
-  base::ComPtr<IWICBitmapSource> current = wrapped;
   if (!IsWindows81OrLater()) {
     base::ComPtr<IWICBitmapSource> turned;
     if (FAILED(FlipRotate(current.Get(), transform, &turned))) return false;
