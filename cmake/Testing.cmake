@@ -15,19 +15,23 @@ endforeach()
 set(QL_FIXTURE_DIR ${CMAKE_BINARY_DIR}/fixtures)
 if(QL_RUN_TESTS)
   add_test(NAME make_fixtures COMMAND ${CMAKE_SOURCE_DIR}/tools/fixtures/make_fixtures.sh ${QL_FIXTURE_DIR})
-  set_tests_properties(make_fixtures PROPERTIES FIXTURES_SETUP pictures)
+  set_tests_properties(make_fixtures PROPERTIES FIXTURES_SETUP pictures TIMEOUT 300)
 endif()
 
-# ql_test(NAME SOURCES... LIBS ... [GUI] [FIXTURES]) builds tests/NAME.exe from the sources and registers it.
-# GUI tests need an X display (the test script starts Xvfb).
+# ql_test(NAME SOURCES... LIBS ... [GUI] [FIXTURES] [TIMEOUT seconds]) builds tests/NAME.exe from the
+# sources and registers it. GUI tests need an X display (the test script starts Xvfb). Every test has
+# a time limit (300 s unless given), so that a hang fails the run instead of holding it.
 function(ql_test name)
-  cmake_parse_arguments(T "GUI;FIXTURES" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;FIXTURES" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ql_options ql_test_support gtest ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QL_TEST_BIN_DIR})
   if(QL_RUN_TESTS)
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT
       "QL_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QL_SOURCE_DIR=${CMAKE_SOURCE_DIR};QL_FIXTURE_DIR=${QL_FIXTURE_DIR}")
     if(T_FIXTURES)
       set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED pictures)

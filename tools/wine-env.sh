@@ -27,6 +27,10 @@ ql_env_start() {
     "$here/tools/wine-run.sh" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 || true
   fi
   wineserver -p >/dev/null 2>&1 || /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
+  # The first program of a server starts the prefix's services (explorer, services, plugplay),
+  # which inherit that program's output. Started here with their output elsewhere, they never hold
+  # the pipes of a test runner, which would otherwise wait for them to close and never return.
+  "$here/tools/wine-run.sh" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 ql_env_stop() {
   wineserver -k >/dev/null 2>&1 || /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
