@@ -2,10 +2,10 @@
 
 #include <commctrl.h>
 
-#include "app/config/app_config.h"
-#include "app/config/command_line.h"
-#include "app/config/folders.h"
-#include "app/config/language.h"
+#include "appconfig/app_config.h"
+#include "appconfig/command_line.h"
+#include "appconfig/folders.h"
+#include "appconfig/language.h"
 #include "app/crash_handler.h"
 #include "app/handover_receivers.h"
 #include "app/main_log.h"
@@ -14,7 +14,7 @@
 #include "app/ui_framework.h"
 #include "app/version_info.h"
 #include "base/paths.h"
-#include "image/wic_factory.h"
+#include "image/wic/factory.h"
 #include "main_window/main_dialog.h"
 
 namespace {

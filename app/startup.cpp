@@ -5,9 +5,9 @@
 
 #include <cwchar>
 
-#include "app/config/app_config.h"
-#include "app/config/command_line.h"
-#include "app/config/folders.h"
+#include "appconfig/app_config.h"
+#include "appconfig/command_line.h"
+#include "appconfig/folders.h"
 #include "base/paths.h"
 
 namespace startup {

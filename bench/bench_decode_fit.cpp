@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "bench/bench_decode.h"
 #include "bench/bench_photo.h"
 #include "bench/bench_timing.h"
 #include "image/obj_image.h"
-#include "image/wic_factory.h"
-#include "image/wic_loader.h"
+#include "image/wic/factory.h"
+#include "image/wic/loader.h"
 
 namespace {
 

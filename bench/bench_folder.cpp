@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "base/message_window.h"
 #include "bench/bench_timing.h"

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "bench/bench_timing.h"
-#include "image/effects.h"
+#include "image/effect/effects.h"
 #include "image/obj_image.h"
 
 namespace {

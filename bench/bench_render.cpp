@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "base/message_window.h"
 #include "bench/bench_decode.h"
@@ -24,8 +24,8 @@
 #include "image/gdiplus_include.h"
 #include "image/jpeg_fast.h"
 #include "image/obj_image.h"
-#include "image/thumbnail_store.h"
-#include "image/wic_factory.h"
+#include "image/thumbnail/store.h"
+#include "image/wic/factory.h"
 #include "view/system_cache.h"
 #include "view/view_renderer.h"
 

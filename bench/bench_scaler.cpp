@@ -17,7 +17,7 @@
 #include "base/com.h"
 #include "bench/bench_photo.h"
 #include "bench/bench_timing.h"
-#include "image/wic_transforms.h"
+#include "image/wic/transforms.h"
 
 namespace {
 

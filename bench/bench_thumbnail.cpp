@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "bench/bench_photo.h"
 #include "bench/bench_timing.h"
 #include "image/jpeg_fast.h"
 #include "image/obj_image.h"
-#include "image/thumbnail.h"
-#include "image/thumbnail_decode.h"
-#include "image/thumbnail_store.h"
-#include "image/wic_factory.h"
-#include "image/wic_loader.h"
+#include "image/thumbnail/thumbnail.h"
+#include "image/thumbnail/decode.h"
+#include "image/thumbnail/store.h"
+#include "image/wic/factory.h"
+#include "image/wic/loader.h"
 
 namespace {
 

@@ -15,9 +15,9 @@ target_link_libraries(ql_winlibs INTERFACE
   windowscodecs gdiplus d2d1 ole32 oleaut32 uuid shlwapi shell32 comctl32 comdlg32
   gdi32 msimg32 user32 advapi32 version winspool propsys)
 
-# Builds a static library from every .cpp of the calling folder.
+# Builds a static library from every .cpp of the calling folder and its subfolders.
 function(ql_folder_library name)
-  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_library(${name} STATIC ${_src})
   target_link_libraries(${name} PUBLIC ql_options ${ARGN})
 endfunction()

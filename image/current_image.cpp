@@ -2,18 +2,18 @@
 
 #include <shlwapi.h>
 
-#include "app/config/app_config.h"
-#include "app/config/folders.h"
-#include "app/config/language.h"
+#include "appconfig/app_config.h"
+#include "appconfig/folders.h"
+#include "appconfig/language.h"
 #include "base/handles.h"
 #include "base/paths.h"
 #include "base/strings.h"
-#include "image/effects.h"
+#include "image/effect/effects.h"
 #include "image/file_types.h"
 #include "image/obj_image.h"
-#include "image/save.h"
-#include "image/save_dialog.h"
-#include "image/wic_factory.h"
+#include "image/save/save.h"
+#include "image/save/dialog.h"
+#include "image/wic/factory.h"
 
 namespace {
 base::CriticalSection& InstanceLock() {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/async_task.h"
-#include "image/wic_loader.h"
+#include "image/wic/loader.h"
 
 class CCurrentImage {
  public:

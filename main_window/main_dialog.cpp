@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/config/command_line.h"
+#include "appconfig/command_line.h"
 #include "resources/resource.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/handles.h"
 #include "base/message_window.h"
 #include "view/folder_order.h"

@@ -5,11 +5,11 @@
 
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/handles.h"
 #include "image/current_image.h"
 #include "image/gdiplus_include.h"
-#include "image/wic_factory.h"
+#include "image/wic/factory.h"
 #include "view/pre_render_tasks.h"
 #include "view/system_cache.h"
 

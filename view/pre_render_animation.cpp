@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/handles.h"
 #include "image/current_image.h"
 #include "image/gdiplus_include.h"

@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <utility>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "image/current_image.h"
-#include "image/effects.h"
+#include "image/effect/effects.h"
 #include "image/file_types.h"
 #include "image/gdiplus_include.h"
 #include "image/obj_image.h"
-#include "image/thumbnail.h"
-#include "image/wic_factory.h"
+#include "image/thumbnail/thumbnail.h"
+#include "image/wic/factory.h"
 #include "view/system_cache.h"
 
 namespace pre_render {

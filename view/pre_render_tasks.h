@@ -12,7 +12,7 @@
 
 #include "base/async_task.h"
 #include "base/com.h"
-#include "image/wic_loader.h"
+#include "image/wic/loader.h"
 #include "view/pre_render.h"
 
 namespace pre_render {

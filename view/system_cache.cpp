@@ -6,9 +6,9 @@
 #include "base/paths.h"
 #include "image/current_image.h"
 #include "image/file_types.h"
-#include "image/metadata.h"
-#include "image/thumbnail.h"
-#include "image/wic_loader.h"
+#include "image/exif/metadata.h"
+#include "image/thumbnail/thumbnail.h"
+#include "image/wic/loader.h"
 
 namespace {
 std::unique_ptr<CSystemCache>& Instance() {

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/async_task.h"
 #include "view/folder_order.h"
 

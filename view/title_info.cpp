@@ -2,8 +2,8 @@
 
 #include <shlwapi.h>
 
-#include "app/config/app_config.h"
-#include "app/config/language.h"
+#include "appconfig/app_config.h"
+#include "appconfig/language.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "view/buffered_view.h"
 #include "view/pre_render.h"
 #include "view/view_geometry.h"

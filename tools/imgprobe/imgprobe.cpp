@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "base/strings.h"
 #include "image/current_image.h"
 #include "image/file_types.h"
 #include "image/gdiplus_include.h"
 #include "image/obj_image.h"
-#include "image/wic_factory.h"
+#include "image/wic/factory.h"
 #include "tools/imgprobe/probe_commands.h"
 
 namespace {

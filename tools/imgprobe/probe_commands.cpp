@@ -6,15 +6,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "base/strings.h"
 #include "image/current_image.h"
-#include "image/effects.h"
+#include "image/effect/effects.h"
 #include "image/file_types.h"
 #include "image/obj_image.h"
-#include "image/png_writer.h"
-#include "image/wic_factory.h"
+#include "image/save/png_writer.h"
+#include "image/wic/factory.h"
 #include "tools/imgprobe/probe_folder.h"
 #include "tools/imgprobe/probe_render.h"
 

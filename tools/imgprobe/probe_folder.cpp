@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "base/message_window.h"
 #include "base/strings.h"

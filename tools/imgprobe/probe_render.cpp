@@ -8,7 +8,7 @@
 #include "base/message_window.h"
 #include "image/current_image.h"
 #include "image/obj_image.h"
-#include "image/png_writer.h"
+#include "image/save/png_writer.h"
 #include "tools/imgprobe/probe_pump.h"
 #include "view/pre_render.h"
 #include "view/system_cache.h"

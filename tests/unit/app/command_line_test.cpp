@@ -1,4 +1,4 @@
-#include "app/config/command_line.h"
+#include "appconfig/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/config/app_config.h"
-#include "app/config/language.h"
+#include "appconfig/app_config.h"
+#include "appconfig/language.h"
 #include "base/strings.h"
 #include "tests/support/test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/config/folders.h"
+#include "appconfig/folders.h"
 #include "base/paths.h"
 #include "tests/support/test_support.h"
 

@@ -3,8 +3,8 @@
 #include <map>
 #include <string>
 
-#include "app/config/folders.h"
-#include "app/config/language.h"
+#include "appconfig/folders.h"
+#include "appconfig/language.h"
 #include "base/strings.h"
 #include "tests/support/test_support.h"
 

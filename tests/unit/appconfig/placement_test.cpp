@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "tests/support/test_support.h"
 
 namespace {

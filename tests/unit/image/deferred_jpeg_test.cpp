@@ -8,8 +8,8 @@
 
 #include "base/com.h"
 #include "image/obj_image.h"
-#include "image/wic_factory.h"
-#include "image/wic_loader.h"
+#include "image/wic/factory.h"
+#include "image/wic/loader.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/image/test_pictures.h"
 

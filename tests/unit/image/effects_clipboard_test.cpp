@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "effects_reference.h"
-#include "image/effects.h"
+#include "image/effect/effects.h"
 #include "tests/support/test_support.h"
 
 namespace {

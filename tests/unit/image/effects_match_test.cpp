@@ -8,7 +8,7 @@
 #include <string>
 
 #include "effects_reference.h"
-#include "image/effects.h"
+#include "image/effect/effects.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "image/effects.h"
+#include "image/effect/effects.h"
 
 namespace {
 

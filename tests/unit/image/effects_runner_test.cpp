@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "effects_reference.h"
-#include "image/effects.h"
+#include "image/effect/effects.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "exif_test_builder.h"
-#include "image/exif_parse.h"
+#include "image/exif/parse.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "base/com.h"
 #include "exif_test_builder.h"
-#include "image/exif_reader.h"
+#include "image/exif/reader.h"
 
 namespace {
 

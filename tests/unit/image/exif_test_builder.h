@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "image/exif_parse.h"
+#include "image/exif/parse.h"
 
 namespace exif_test {
 

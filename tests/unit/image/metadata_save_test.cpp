@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "base/com.h"
-#include "image/exif_reader.h"
-#include "image/metadata.h"
-#include "image/save.h"
-#include "image/thumbnail.h"
-#include "image/wic_factory.h"
+#include "image/exif/reader.h"
+#include "image/exif/metadata.h"
+#include "image/save/save.h"
+#include "image/thumbnail/thumbnail.h"
+#include "image/wic/factory.h"
 #include "tests/support/test_support.h"
 
 using testing_support::ReadBytes;

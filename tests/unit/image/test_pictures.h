@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/com.h"
-#include "image/wic_factory.h"
+#include "image/wic/factory.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/image/exif_test_builder.h"
 

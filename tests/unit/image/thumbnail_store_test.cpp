@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
-#include "image/thumbnail.h"
-#include "image/thumbnail_decode.h"
-#include "image/thumbnail_store.h"
-#include "image/wic_factory.h"
+#include "image/thumbnail/thumbnail.h"
+#include "image/thumbnail/decode.h"
+#include "image/thumbnail/store.h"
+#include "image/wic/factory.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/image/exif_test_builder.h"
 #include "tests/unit/image/test_pictures.h"

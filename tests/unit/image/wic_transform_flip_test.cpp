@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "image/wic_flip_rotator.h"
-#include "image/wic_transforms.h"
+#include "image/wic/flip_rotator.h"
+#include "image/wic/transforms.h"
 #include "tests/unit/image/wic_transform_test_util.h"
 
 namespace {

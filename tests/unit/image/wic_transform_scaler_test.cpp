@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "image/resample_engine.h"
-#include "image/wic_scaler.h"
-#include "image/wic_transforms.h"
+#include "image/resample/engine.h"
+#include "image/wic/scaler.h"
+#include "image/wic/transforms.h"
 #include "tests/unit/image/wic_transform_test_util.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/com.h"
-#include "image/wic_source_base.h"
+#include "image/wic/source_base.h"
 
 namespace wic_test {
 

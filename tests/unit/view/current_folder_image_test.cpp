@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "base/handles.h"
 #include "base/message_window.h"

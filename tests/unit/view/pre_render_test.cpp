@@ -2,7 +2,7 @@
 // Direct2D under the test display.
 #include <gtest/gtest.h>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "tests/unit/view/pre_render_test_support.h"
 #include "view/pre_render.h"
 #include "view/pre_render_tasks.h"

@@ -13,7 +13,7 @@
 #include "base/message_window.h"
 #include "image/current_image.h"
 #include "image/gdiplus_include.h"
-#include "image/wic_factory.h"
+#include "image/wic/factory.h"
 #include "tests/support/test_support.h"
 #include "view/pre_render.h"
 

@@ -8,9 +8,9 @@
 #include <deque>
 #include <string>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
-#include "image/wic_factory.h"
+#include "image/wic/factory.h"
 #include "tests/support/test_support.h"
 #include "view/current_folder_image.h"
 #include "view/system_cache.h"

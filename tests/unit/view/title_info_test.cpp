@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/config/app_config.h"
-#include "app/config/language.h"
+#include "appconfig/app_config.h"
+#include "appconfig/language.h"
 #include "view/title_info.h"
 #include "tests/support/test_support.h"
 

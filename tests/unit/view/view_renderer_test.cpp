@@ -9,12 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "app/config/app_config.h"
+#include "appconfig/app_config.h"
 #include "base/com.h"
 #include "image/current_image.h"
 #include "image/obj_image.h"
-#include "image/png_writer.h"
-#include "image/wic_factory.h"
+#include "image/save/png_writer.h"
+#include "image/wic/factory.h"
 #include "tests/support/test_support.h"
 #include "view/system_cache.h"
 #include "view/title_info.h"

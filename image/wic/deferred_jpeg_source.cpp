@@ -1,0 +1,144 @@
+#include "image/wic/deferred_jpeg_source.h"
+
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "image/jpeg_fast.h"
+#include "image/wic/factory.h"
+
+namespace {
+
+// The header of a JPEG (with its EXIF and profile segments) lies at the start; a header that does
+// not end within this much is not worth the shortcut.
+constexpr DWORD kHeaderBytes = 1u << 20;
+
+bool ReadStart(const std::wstring& path, std::vector<uint8_t>& bytes) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bytes.resize(kHeaderBytes);
+  DWORD read = 0;
+  const bool ok = ::ReadFile(file, bytes.data(), kHeaderBytes, &read, nullptr) != FALSE;
+  ::CloseHandle(file);
+  bytes.resize(ok ? read : 0);
+  return ok && read >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+}  // namespace
+
+base::ComPtr<CDeferredJpegSource> CDeferredJpegSource::TryOpen(const std::wstring& path, long long minPixels) {
+  std::vector<uint8_t> start;
+  FastJpegHeader header;
+  if (!ReadStart(path, start) || !FastJpegReadHeader(start.data(), start.size(), header)) return {};
+  if (static_cast<long long>(header.width) * header.height < minPixels || header.has_icc) return {};
+  if (header.components != 1 && header.components != 3) return {};
+  base::ComPtr<CDeferredJpegSource> source;
+  source.Attach(new (std::nothrow) CDeferredJpegSource());
+  if (!source) return {};
+  source->path_ = path;
+  source->width_ = static_cast<UINT>(header.width);
+  source->height_ = static_cast<UINT>(header.height);
+  source->format_ = header.components == 1 ? GUID_WICPixelFormat8bppGray : GUID_WICPixelFormat24bppBGR;
+  source->dpi_x_ = header.dpi_x;
+  source->dpi_y_ = header.dpi_y;
+  return source;
+}
+
+HRESULT CDeferredJpegSource::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWICBitmapSource)) {
+    *out = static_cast<IWICBitmapSource*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG CDeferredJpegSource::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
+
+ULONG CDeferredJpegSource::Release() {
+  const LONG left = ::InterlockedDecrement(&refs_);
+  if (left == 0) delete this;
+  return static_cast<ULONG>(left);
+}
+
+HRESULT CDeferredJpegSource::GetSize(UINT* width, UINT* height) {
+  if (!width || !height) return E_INVALIDARG;
+  *width = width_;
+  *height = height_;
+  return S_OK;
+}
+
+HRESULT CDeferredJpegSource::GetPixelFormat(WICPixelFormatGUID* format) {
+  if (!format) return E_INVALIDARG;
+  *format = format_;
+  return S_OK;
+}
+
+HRESULT CDeferredJpegSource::GetResolution(double* dpiX, double* dpiY) {
+  if (!dpiX || !dpiY) return E_INVALIDARG;
+  *dpiX = dpi_x_;
+  *dpiY = dpi_y_;
+  return S_OK;
+}
+
+HRESULT CDeferredJpegSource::CopyPalette(IWICPalette*) { return WINCODEC_ERR_PALETTEUNAVAILABLE; }
+
+HRESULT CDeferredJpegSource::CopyPixels(const WICRect* rect, UINT stride, UINT size, BYTE* buffer) {
+  IWICBitmapFrameDecode* frame = Frame();
+  if (!frame) return WINCODEC_ERR_BADIMAGE;
+  // The platform may give another format than the header promised; the caller sized its buffer
+  // for ours, so that would be unsafe.
+  WICPixelFormatGUID actual{};
+  UINT w = 0, h = 0;
+  if (FAILED(frame->GetPixelFormat(&actual)) || !IsEqualGUID(actual, format_) || FAILED(frame->GetSize(&w, &h)) ||
+      w != width_ || h != height_) {
+    return WINCODEC_ERR_BADIMAGE;
+  }
+  return frame->CopyPixels(rect, stride, size, buffer);
+}
+
+void CDeferredJpegSource::MakeDecoder() {
+  if (tried_) return;
+  tried_ = true;
+  IWICImagingFactory* factory = GetWicFactory();
+  base::ComPtr<IStream> stream;
+  if (!factory || FAILED(::SHCreateStreamOnFileEx(path_.c_str(), STGM_READ | STGM_SHARE_DENY_NONE,
+                                                  FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, &stream))) {
+    return;
+  }
+  base::ComPtr<IWICBitmapDecoder> decoder;
+  base::ComPtr<IWICBitmapFrameDecode> frame;
+  if (FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) ||
+      FAILED(decoder->GetFrame(0, &frame))) {
+    return;
+  }
+  context_.Attach(FirstColorContext(factory, frame.Get()));
+  decoder_ = decoder;
+  frame_ = frame;
+}
+
+IWICBitmapDecoder* CDeferredJpegSource::Decoder() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  MakeDecoder();
+  return decoder_.Get();
+}
+
+IWICBitmapFrameDecode* CDeferredJpegSource::Frame() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  MakeDecoder();
+  return frame_.Get();
+}
+
+IWICColorContext* CDeferredJpegSource::ColorContext() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  MakeDecoder();
+  return context_.Get();
+}
+
+bool CDeferredJpegSource::IsDecoderMade() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return tried_;
+}
