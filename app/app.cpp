@@ -16,6 +16,7 @@
 #include "base/paths.h"
 #include "image/wic/factory.h"
 #include "main_window/main_dialog.h"
+#include "services/registry.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ BOOL CDorvaneApp::InitInstance() {
 
   {
     CDorvaneDlg mainWindow(instance_, nullptr);
+    mainWindow.SetCompanionStarter([this] { StartTrayCompanion(L""); });
     main_window_ = &mainWindow;
     mainWindow.DoModal();
     main_window_ = nullptr;
@@ -80,6 +82,7 @@ bool CDorvaneApp::HandOffPendingUpdate() {
 }
 
 int CDorvaneApp::ExitInstance() {
+  services::UninstallAll();
   ReleaseCurrentImage();
   ReleasePreloaderAndFolderList();
   CleanUpTemporaryFiles();

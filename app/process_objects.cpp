@@ -1,10 +1,15 @@
 #include "app/process_objects.h"
 
-// The image-loading work (CCurrentImage) fills this in.
-void ReleaseCurrentImage() {}
+#include "image/current_image.h"
+#include "view/system_cache.h"
+#include "view/view_links.h"
 
-// The preloader and folder-list work (CSystemCache, CCurrentFolderImage) fills this in.
-void ReleasePreloaderAndFolderList() {}
+void ReleaseCurrentImage() { CCurrentImage::DestroyInstance(); }
+
+void ReleasePreloaderAndFolderList() {
+  CSystemCache::DestroyInstance();
+  DestroyCurrentFolderList();
+}
 
 // The usage-statistics work (the base-services plug-in wrapper) fills this in.
 void ReleaseBaseServices() {}

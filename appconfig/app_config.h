@@ -40,6 +40,11 @@ struct AppConfigValues {
   // The display enhancement chosen in the adjustment window (0 = none). Kept with the settings
   // but never read from or written to the file.
   int view_enhance_mode = 0;
+  // Run-time only: 1 while the adjustment of the adjustment window stays applied after it closed.
+  int view_adjust_kept = 0;
+  // Run-time only: 1 while the toolbar's actual-size button offers "actual size", 0 while it
+  // offers "fit to window".
+  int actual_size_button_normal = 1;
 };
 
 class AppConfig : public AppConfigValues {

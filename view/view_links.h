@@ -13,3 +13,11 @@ class CFolderListLinks : public IFolderImageListObserver {
 
 // Makes every open and rotation of the current image set the title's picture facts.
 void LinkCurrentImageToTitle();
+
+// The process's folder list, made on first use with the links above as its observer.
+CCurrentFolderImage& GetCurrentFolderList();
+void DestroyCurrentFolderList();
+
+// Before a rotation: the fitted frame on screen becomes the current image's in-memory bitmap when it
+// is wider than the one it holds, so the turned picture shows without decoding the file again.
+void OfferFitFrameToCurrentImage(HBITMAP fitFrame);

@@ -62,6 +62,10 @@ class ViewerStartup : public ::testing::Test {
     ASSERT_TRUE(WriteText(picture_, "not decoded at start-up"));
   }
 
+  // The caption names the picture once a window has opened it (the file does not decode, so the
+  // caption has only the name and, once the folder is listed, the place in it).
+  static bool ShowsPicture(HWND window) { return e2e::WindowText(window).rfind(L"holiday photo.jpg", 0) == 0; }
+
   std::wstring Viewer() const { return testing_support::BinDir() + L"QuellinImg.exe"; }
   std::wstring Ini() const { return data_.File(L"config.ini"); }
   void WriteSettings(int onlyOneInstance) {
@@ -193,7 +197,7 @@ TEST_F(ViewerStartup, AnIdleMainWindowOfAnotherProcessTakesTheRequest) {
   EXPECT_EQ(e2e::WindowText(main), L"Quellin");
 
   ASSERT_EQ(RunViewer(Quote(picture_)), 0) << "the second start opened a window of its own";
-  EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(main) == picture_; }, 5000)) << e2e::WindowText(main);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return ShowsPicture(main); }, 5000)) << e2e::WindowText(main);
 
   // That window now has a file, so it is no longer idle: the next start keeps its own window,
   // which Escape closes.
@@ -201,8 +205,8 @@ TEST_F(ViewerStartup, AnIdleMainWindowOfAnotherProcessTakesTheRequest) {
   ASSERT_TRUE(third.Start(Viewer(), Quote(picture_)));
   HWND own = e2e::WaitForTopLevelWindow(third.Id(), kMainClass, kWindowMs);
   ASSERT_NE(own, nullptr);
-  EXPECT_EQ(e2e::WindowText(own), L"Quellin");
-  EXPECT_EQ(e2e::WindowText(main), picture_);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return ShowsPicture(own); }, 5000)) << e2e::WindowText(own);
+  EXPECT_TRUE(ShowsPicture(main));
   ::PostMessageW(own, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(third.WaitForExit(10000), 0);
 
@@ -232,7 +236,7 @@ TEST_F(ViewerStartup, TheMainWindowServesOnlySoundHandOverRecords) {
   // byte count bounds the text.
   const std::wstring padded = picture_ + L"XYZ";
   EXPECT_EQ(SendRecord(main, kHandOverId, padded.c_str(), static_cast<DWORD>(picture_.size() * 2 + 1)), 1);
-  EXPECT_EQ(e2e::WindowText(main), picture_);
+  EXPECT_TRUE(ShowsPicture(main)) << e2e::WindowText(main);
 
   ::PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(viewer.WaitForExit(10000), 0);

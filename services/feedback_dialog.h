@@ -1,0 +1,24 @@
+#pragma once
+// The feedback form. It runs modelessly and tells the main window when it has closed
+// (WM_FEEDBACK_CLOSED), which then deletes it.
+#include <windows.h>
+
+#include <memory>
+
+namespace services {
+
+inline constexpr UINT WM_FEEDBACK_CLOSED = 0x8204;
+
+class IFeedbackDialog {
+ public:
+  virtual ~IFeedbackDialog() = default;
+  virtual void Show(HWND mainWindow) = 0;
+};
+
+class IFeedbackDialogFactory {
+ public:
+  virtual ~IFeedbackDialogFactory() = default;
+  virtual std::unique_ptr<IFeedbackDialog> CreateFeedbackDialog() = 0;
+};
+
+}  // namespace services
