@@ -13,6 +13,17 @@ source tools/wine-env.sh
 ql_env_start
 trap ql_env_stop EXIT
 exe="$here/build/x64/bin/QuellinImg.exe"
+# Pictures may be named by their Linux path: Wine sees the Linux root as drive Z:.
+args=()
+for a in "$@"; do
+  if [ -e "$a" ] && [[ "$a" != [A-Za-z]:* ]]; then
+    full=$(realpath "$a")
+    args+=("Z:${full//\//\\}")
+  else
+    args+=("$a")
+  fi
+done
+set -- "${args[@]+"${args[@]}"}"
 if [ "$headless" = 0 ]; then
   tools/wine-run.sh "$exe" "$@"
   exit 0
