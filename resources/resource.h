@@ -4,6 +4,11 @@
 #define IDD_QUELLINIMG_DIALOG 102
 #define IDR_MAINFRAME 128
 
+// Title strip buttons, resources of type "PNG".
+#define IDB_PNG_MAXIMIZE 154
+#define IDB_PNG_CLOSE 155
+#define IDB_PNG_MINIMIZE 157
+
 // Controls of the main window's template.
 #define IDC_BUTTON_CLOSE 1023
 #define IDC_STATIC_LOGO 1024
