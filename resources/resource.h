@@ -16,10 +16,5 @@
 #define IDC_BUTTON_MAXIMIZE 1026
 #define IDC_BUTTON_MINIMIZE 1027
 
-// Title-strip buttons (PNG resources: three 30 x 30 frames side by side).
-#define IDB_PNG_MAXIMIZE 154
-#define IDB_PNG_CLOSE 155
-#define IDB_PNG_MINIMIZE 157
-
 // The open dialog's filter.
 #define IDS_OPEN_FILTER 500

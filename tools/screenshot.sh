@@ -33,7 +33,8 @@ geometry=$(xwininfo -root -tree | grep -F '"lake at d' | head -1 | grep -oE '[0-
 if [ -z "$geometry" ]; then echo "The viewer's window did not appear" >&2; kill "$pid" 2>/dev/null; exit 1; fi
 mkdir -p "$(dirname "$out")"
 # The region clips the sizing frame; what lies outside it is the black screen, trimmed away.
-import -window root -crop "$geometry" +repage -bordercolor black -border 1 -trim +repage \
+import -window root "$work/screen.png"
+convert "$work/screen.png" -crop "$geometry" +repage -bordercolor black -border 1 -trim +repage \
   -define png:exclude-chunks=date,time "$out"
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
