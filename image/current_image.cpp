@@ -115,22 +115,28 @@ void CCurrentImage::ShowSaveError() const {
 bool CCurrentImage::Save(const std::wstring& target, int quality) {
   if (!loader_) return false;
   DrainQueue();
+  if (!WriteFrom(*loader_, target, quality, image::ClassifyImageFile(path_.c_str()) == 2)) {
+    ShowSaveError();
+    return false;
+  }
+  return true;
+}
+
+bool CCurrentImage::WriteFrom(const CWICImageLoader& loader, const std::wstring& target, int quality, bool carryExif,
+                              bool* replacedOpenFile) {
+  // The job's temporary file is gone by the time the caller may show a message.
+  CSaveJob job(target);
+  if (!job.Encode(loader, quality)) return false;
+  if (carryExif && image::ClassifyImageFile(target.c_str()) == 2) CarryExifBlock(path_, job.Written());
   const bool isOpenFile = base::EqualsNoCase(target, path_);
-  const SaveTarget job = MakeSaveTarget(target);
-  bool ok = !job.written.empty() && EncodeToFile(*loader_, job.written, quality);
-  if (ok && image::ClassifyImageFile(target.c_str()) == 2 && image::ClassifyImageFile(path_.c_str()) == 2) {
-    CarryExifBlock(path_, job.written);
-  }
-  if (ok) {
-    // Keep the turn that the loader carries: a reopened file reads its orientation afresh, and what
-    // was written already holds the rotation (as a tag or as turned pixels).
-    if (isOpenFile) loader_->ReleaseFile();
-    ok = ReplaceTarget(job);
-    if (isOpenFile) loader_->Load(path_);
-  } else if (!job.written.empty() && job.written != target) {
-    ::DeleteFileW(job.written.c_str());
-  }
-  if (!ok) ShowSaveError();
+  if (!isOpenFile) return job.Commit();
+  // The open file is released only to be replaced, and read again whatever happened: a reopened
+  // file reads its orientation afresh, and what was written already holds the rotation (as a tag or
+  // as turned pixels).
+  loader_->ReleaseFile();
+  const bool ok = job.Commit();
+  loader_->Load(path_);
+  if (replacedOpenFile) *replacedOpenFile = ok;
   return ok;
 }
 
@@ -141,25 +147,12 @@ bool CCurrentImage::SaveResized(const std::wstring& target, int width, int heigh
   base::ComPtr<IWICColorContext> context;
   base::ComPtr<IWICBitmapSource> scaled;
   if (FAILED(loader_->GetScaledSource(width, height, &context, &scaled))) return false;
-  // Materialise before the open file may be released: the scaled source still reads from it.
+  // Materialised before the open file may be released: the scaled source still reads from it.
   base::ComPtr<IWICBitmap> pixels;
   if (FAILED(Materialise(scaled.Get(), &pixels))) return false;
   scaled.Reset();
-  const bool isOpenFile = base::EqualsNoCase(target, path_);
-  if (isOpenFile) {
-    loader_->ReleaseFile();
-    if (replacedOpenFile) *replacedOpenFile = true;
-  }
-  const SaveTarget job = MakeSaveTarget(target);
-  auto temporary = CWICImageLoader::FromSource(pixels.Get(), context.Get());
-  bool ok = !job.written.empty() && EncodeToFile(*temporary, job.written, AppConfig::Get().save_jpeg_quality);
-  if (ok) {
-    ok = ReplaceTarget(job);
-  } else if (!job.written.empty() && job.written != target) {
-    ::DeleteFileW(job.written.c_str());
-  }
-  if (isOpenFile) loader_->Load(path_);
-  return ok;
+  auto resized = CWICImageLoader::FromSource(pixels.Get(), context.Get());
+  return WriteFrom(*resized, target, AppConfig::Get().save_jpeg_quality, false, replacedOpenFile);
 }
 
 void CCurrentImage::SaveAs(HWND owner) {

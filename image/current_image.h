@@ -48,6 +48,11 @@ class CCurrentImage {
   void Report();
   void DrainQueue();
   void ShowSaveError() const;
+  // Encodes the loader's picture through a save job and moves it over the target, releasing and
+  // reloading the open file when the target is that file. carryExif puts the open JPEG's EXIF block
+  // into a JPEG target where the encoder could not copy it.
+  bool WriteFrom(const CWICImageLoader& loader, const std::wstring& target, int quality, bool carryExif,
+                 bool* replacedOpenFile = nullptr);
 
   std::wstring path_;
   CWICImageLoaderPtr loader_;

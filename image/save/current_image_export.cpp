@@ -82,8 +82,10 @@ bool CCurrentImage::SetAsWallpaper() {
   const std::wstring file = base::JoinPath(GetTempFolder(), L"wallpaper.jpg");
   if (file.empty()) return false;
   auto temporary = CWICImageLoader::FromSource(oriented.Get(), nullptr);
-  const SaveTarget job = MakeSaveTarget(file);
-  if (job.written.empty() || !EncodeToFile(*temporary, job.written, 90) || !ReplaceTarget(job)) return false;
+  {
+    CSaveJob job(file);
+    if (!job.Encode(*temporary, 90) || !job.Commit()) return false;
+  }
 
   base::ComPtr<IActiveDesktop> desktop;
   if (SUCCEEDED(::CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, kIidActiveDesktop,

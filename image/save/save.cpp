@@ -14,50 +14,10 @@
 #include "base/handles.h"
 #include "image/exif/parse.h"
 #include "image/file_types.h"
+#include "image/save/encoder_format.h"
 #include "image/wic/factory.h"
 
 namespace {
-
-// Writes the source into the frame at its own size, negotiating the pixel format. Indexed targets
-// (GIF) get an optimal palette and an error-diffused conversion.
-HRESULT WriteFrame(IWICBitmapFrameEncode* frame, IWICBitmapSource* source) {
-  IWICImagingFactory* factory = GetWicFactory();
-  UINT w = 0, h = 0;
-  HRESULT hr = source->GetSize(&w, &h);
-  if (FAILED(hr)) return hr;
-  hr = frame->SetSize(w, h);
-  if (FAILED(hr)) return hr;
-  WICPixelFormatGUID sourceFormat{};
-  hr = source->GetPixelFormat(&sourceFormat);
-  if (FAILED(hr)) return hr;
-  WICPixelFormatGUID format = sourceFormat;
-  hr = frame->SetPixelFormat(&format);
-  if (FAILED(hr)) return hr;
-  if (IsEqualGUID(format, sourceFormat)) return frame->WriteSource(source, nullptr);
-
-  base::ComPtr<IWICFormatConverter> converter;
-  hr = factory->CreateFormatConverter(&converter);
-  if (FAILED(hr)) return hr;
-  base::ComPtr<IWICPalette> palette;
-  const bool indexed = IsEqualGUID(format, GUID_WICPixelFormat8bppIndexed) ||
-                       IsEqualGUID(format, GUID_WICPixelFormat4bppIndexed) ||
-                       IsEqualGUID(format, GUID_WICPixelFormat2bppIndexed) ||
-                       IsEqualGUID(format, GUID_WICPixelFormat1bppIndexed);
-  if (indexed) {
-    base::ComPtr<IWICBitmap> bitmap;
-    hr = factory->CreateBitmapFromSource(source, WICBitmapCacheOnLoad, &bitmap);
-    if (SUCCEEDED(hr)) hr = factory->CreatePalette(&palette);
-    if (SUCCEEDED(hr)) hr = palette->InitializeFromBitmap(bitmap.Get(), 256, FALSE);
-    if (FAILED(hr)) return hr;
-    hr = converter->Initialize(bitmap.Get(), format, WICBitmapDitherTypeErrorDiffusion, palette.Get(), 0.0,
-                               WICBitmapPaletteTypeCustom);
-    if (SUCCEEDED(hr)) frame->SetPalette(palette.Get());
-  } else {
-    hr = converter->Initialize(source, format, WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom);
-  }
-  if (FAILED(hr)) return hr;
-  return frame->WriteSource(converter.Get(), nullptr);
-}
 
 HRESULT SetOrientationTag(IWICBitmapFrameEncode* frame, int orientation) {
   base::ComPtr<IWICMetadataQueryWriter> writer;
@@ -126,6 +86,69 @@ std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
   return bytes;
 }
 
+// Encodes the loader's picture into path, a temporary file of the save, as the format class.
+bool EncodeToFile(const CWICImageLoader& loader, const std::wstring& path, unsigned formatClass, int quality) {
+  IWICImagingFactory* factory = GetWicFactory();
+  if (!factory || path.empty() || !loader.FrameSource()) return false;
+  GUID container{};
+  if (!ContainerForClass(formatClass, container)) return false;
+
+  base::ComPtr<IWICStream> stream;
+  base::ComPtr<IWICBitmapEncoder> encoder;
+  if (FAILED(factory->CreateStream(&stream)) || FAILED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) ||
+      FAILED(factory->CreateEncoder(container, nullptr, &encoder)) ||
+      FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache))) {
+    return false;
+  }
+  base::ComPtr<IWICBitmapFrameEncode> frame;
+  base::ComPtr<IPropertyBag2> options;
+  if (FAILED(encoder->CreateNewFrame(&frame, &options))) return false;
+  if (formatClass == 2 && options) {
+    PROPBAG2 option{};
+    option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = VT_R4;
+    value.fltVal = static_cast<float>(quality) / 100.0f;
+    options->Write(1, &option, &value);
+  }
+  if (FAILED(frame->Initialize(options.Get()))) return false;
+  const bool copied = CopyMetadataBlocks(loader.Decoder(), frame.Get());
+  if (loader.ColorContext()) {
+    IWICColorContext* context = loader.ColorContext();
+    frame->SetColorContexts(1, &context);
+  }
+
+  const WICBitmapTransformOptions transform = loader.Transform();
+  base::ComPtr<IWICBitmapSource> pixels;
+  bool turned = false;
+  if (formatClass == 2) {
+    // A picture without a tag (orientation 0) is written as it is: 0 is not a value to write.
+    const int orientation = loader.Metadata().orientation;
+    if (orientation >= 1 && orientation <= 8 && IsWindows81OrLater() &&
+        SUCCEEDED(SetOrientationTag(frame.Get(), orientation))) {
+      pixels = loader.FrameSource();
+    } else if (transform != WICBitmapTransformRotate0) {
+      base::ComPtr<IWICBitmap> oriented;
+      if (FAILED(loader.GetOrientedBitmap(false, &oriented))) return false;
+      pixels = oriented;
+      turned = true;
+    } else {
+      pixels = loader.FrameSource();
+    }
+  } else {
+    base::ComPtr<IWICBitmap> oriented;
+    if (FAILED(loader.GetOrientedBitmap(formatClass == 1 || formatClass == 3, &oriented))) return false;
+    pixels = oriented;
+    turned = transform != WICBitmapTransformRotate0;
+  }
+  // Turned pixels must not keep a copied orientation tag, or the next open would turn them again.
+  if (turned && copied) SetOrientationTag(frame.Get(), 1);
+
+  return SUCCEEDED(WriteSourceToFrame(frame.Get(), pixels.Get())) && SUCCEEDED(frame->Commit()) &&
+         SUCCEEDED(encoder->Commit());
+}
+
 }  // namespace
 
 bool CarryExifBlock(const std::wstring& source, const std::wstring& written) {
@@ -189,104 +212,65 @@ bool ContainerForClass(unsigned formatClass, GUID& container) {
   }
 }
 
-bool EncodeToFile(const CWICImageLoader& loader, const std::wstring& path, int quality) {
-  IWICImagingFactory* factory = GetWicFactory();
-  if (!factory || path.empty() || !loader.FrameSource()) return false;
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
-  const unsigned formatClass = image::ClassifyImageFile(path.c_str());
-  GUID container{};
-  if (!ContainerForClass(formatClass, container)) return false;
-
-  base::ComPtr<IWICStream> stream;
-  base::ComPtr<IWICBitmapEncoder> encoder;
-  if (FAILED(factory->CreateStream(&stream)) || FAILED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) ||
-      FAILED(factory->CreateEncoder(container, nullptr, &encoder)) ||
-      FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache))) {
-    return false;
-  }
-  base::ComPtr<IWICBitmapFrameEncode> frame;
-  base::ComPtr<IPropertyBag2> options;
-  if (FAILED(encoder->CreateNewFrame(&frame, &options))) return false;
-  if (formatClass == 2 && options) {
-    PROPBAG2 option{};
-    option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
-    VARIANT value;
-    ::VariantInit(&value);
-    value.vt = VT_R4;
-    value.fltVal = static_cast<float>(quality) / 100.0f;
-    options->Write(1, &option, &value);
-  }
-  if (FAILED(frame->Initialize(options.Get()))) return false;
-  const bool copied = CopyMetadataBlocks(loader.Decoder(), frame.Get());
-  if (loader.ColorContext()) {
-    IWICColorContext* context = loader.ColorContext();
-    frame->SetColorContexts(1, &context);
-  }
-
-  const WICBitmapTransformOptions transform = loader.Transform();
-  base::ComPtr<IWICBitmapSource> pixels;
-  bool turned = false;
-  if (formatClass == 2) {
-    if (IsWindows81OrLater() && SUCCEEDED(SetOrientationTag(frame.Get(), loader.Metadata().orientation))) {
-      pixels = loader.FrameSource();
-    } else if (transform != WICBitmapTransformRotate0) {
-      base::ComPtr<IWICBitmap> oriented;
-      if (FAILED(loader.GetOrientedBitmap(false, &oriented))) return false;
-      pixels = oriented;
-      turned = true;
-    } else {
-      pixels = loader.FrameSource();
-    }
-  } else {
-    base::ComPtr<IWICBitmap> oriented;
-    if (FAILED(loader.GetOrientedBitmap(formatClass == 1 || formatClass == 3, &oriented))) return false;
-    pixels = oriented;
-    turned = transform != WICBitmapTransformRotate0;
-  }
-  // Turned pixels must not keep a copied orientation tag, or the next open would turn them again.
-  if (turned && copied) SetOrientationTag(frame.Get(), 1);
-
-  return SUCCEEDED(WriteFrame(frame.Get(), pixels.Get())) && SUCCEEDED(frame->Commit()) &&
-         SUCCEEDED(encoder->Commit());
-}
-
 SaveTarget MakeSaveTarget(const std::wstring& target) {
   SaveTarget job{target, {}};
-  if (!::PathFileExistsW(target.c_str())) {
-    job.written = target;
-    return job;
-  }
   const std::wstring folder = base::FolderOf(target);
   const wchar_t* extension = ::PathFindExtensionW(target.c_str());
+  if (target.empty() || base::FileNameOf(target).empty()) return job;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::wstring candidate =
         folder + base::FormatW(L"tmp%d%d%s", static_cast<int>(::GetTickCount()), std::rand(), extension);
-    if (candidate.size() + 1 <= base::kMaxPath && !::PathFileExistsW(candidate.c_str())) {
+    if (candidate.size() + 1 > base::kMaxPath) break;
+    // Created new, so that two saves never share a name; the encoder then writes into it.
+    base::KernelHandle file(::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
       job.written = candidate;
       break;
     }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
   return job;
 }
 
 bool ReplaceTarget(const SaveTarget& job) {
-  if (job.written.empty()) return false;
-  if (base::EqualsNoCase(job.written, job.target)) return true;
+  if (job.written.empty() || base::EqualsNoCase(job.written, job.target)) return false;
   if (!::PathFileExistsW(job.written.c_str())) return false;
-  ::SetFileAttributesW(job.target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const DWORD attributes = ::GetFileAttributesW(job.target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesW(job.target.c_str(), FILE_ATTRIBUTE_NORMAL);
   // ReplaceFileW keeps the target's identity (attributes, creation time, security); MoveFileExW is
-  // the atomic fallback. Either way the old content stays when the replacement fails.
-  bool ok = ::ReplaceFileW(job.target.c_str(), job.written.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+  // the atomic fallback and the way into place where there was no target. Either way the old
+  // content stays when the replacement fails.
+  bool ok = attributes != INVALID_FILE_ATTRIBUTES &&
+            ::ReplaceFileW(job.target.c_str(), job.written.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                            nullptr) != FALSE;
   if (!ok) {
     ok = ::MoveFileExW(job.written.c_str(), job.target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
          FALSE;
   }
-  if (!ok) ::DeleteFileW(job.written.c_str());
+  if (!ok) {
+    ::DeleteFileW(job.written.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesW(job.target.c_str(), attributes);
+  }
   return ok;
+}
+
+CSaveJob::~CSaveJob() {
+  if (!committed_ && !files_.written.empty()) ::DeleteFileW(files_.written.c_str());
+}
+
+bool CSaveJob::Encode(const CWICImageLoader& loader, int quality) {
+  if (files_.written.empty() || encoded_ || committed_) return false;
+  encoded_ = EncodeToFile(loader, files_.written, image::ClassifyImageFile(files_.target.c_str()), quality);
+  return encoded_;
+}
+
+bool CSaveJob::Commit() {
+  if (!encoded_ || committed_) return false;
+  // ReplaceTarget removes the written file itself when it fails.
+  committed_ = ReplaceTarget(files_);
+  return committed_;
 }
 
 std::wstring ProposeSaveAsName(const std::wstring& currentPath) {

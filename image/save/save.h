@@ -11,19 +11,39 @@
 // The container for a target's format class; false for classes without an encoder.
 bool ContainerForClass(unsigned formatClass, GUID& container);
 
-// Encodes the loader's picture to path (created or truncated) as the path's format.
-bool EncodeToFile(const CWICImageLoader& loader, const std::wstring& path, int quality);
-
-// One save: the target and the path actually written (a free temporary name beside an existing
-// target, or the target itself). written is empty when no free name was found.
+// The files of one save: the target and the temporary file beside it that is written. written is
+// empty when no free name could be made there (a missing or unwritable folder, a path too long).
 struct SaveTarget {
   std::wstring target;
   std::wstring written;
 };
+// Reserves a free temporary name beside the target by creating it empty; it keeps the target's
+// extension. The target itself is never opened: a failed save must not leave a file where none was.
 SaveTarget MakeSaveTarget(const std::wstring& target);
-// Replaces the target by the written file. The target keeps its old content on any failure and the
-// temporary file is removed.
+// Moves the written file over the target (or into place where there was none). On any failure the
+// target keeps its old bytes and attributes and the written file is removed.
 bool ReplaceTarget(const SaveTarget& job);
+
+// One save of a picture: encoded as the target's format into the temporary file, which is moved into
+// place only by Commit. Whatever fails, the temporary file is gone when the job ends.
+class CSaveJob {
+ public:
+  explicit CSaveJob(const std::wstring& target) : files_(MakeSaveTarget(target)) {}
+  ~CSaveJob();
+  CSaveJob(const CSaveJob&) = delete;
+  CSaveJob& operator=(const CSaveJob&) = delete;
+
+  const std::wstring& Written() const { return files_.written; }
+  // Encodes the loader's picture; the JPEG quality is in percent.
+  [[nodiscard]] bool Encode(const CWICImageLoader& loader, int quality);
+  // Replaces the target by the encoded file; false without a successful Encode.
+  [[nodiscard]] bool Commit();
+
+ private:
+  SaveTarget files_;
+  bool encoded_ = false;
+  bool committed_ = false;
+};
 
 // Save-as helpers: the proposed name "<path without extension>(N).jpg" and the extension added for
 // a typed name that is not a writable class, by filter index (1 JPEG, 2 PNG, 3 BMP, 4 GIF, 5 TIFF).

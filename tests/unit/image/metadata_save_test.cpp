@@ -188,10 +188,16 @@ TEST(SaveNames, ProposalSkipsExistingNamesAndFilterAddsExtension) {
   EXPECT_EQ(ApplySaveAsFilter(L"C:\\a\\name.GIF", 2), L"C:\\a\\name.GIF");
 }
 
-TEST(SaveReplace, TemporaryNameBesideAnExistingTargetAndAtomicReplacement) {
+TEST(SaveReplace, TemporaryNameBesideEveryTargetAndAtomicReplacement) {
   TempDir dir;
+  // Even a new name is written under a temporary name first, reserved beside it.
   const std::wstring fresh = dir.File(L"new.png");
-  EXPECT_EQ(MakeSaveTarget(fresh).written, fresh);
+  const SaveTarget first = MakeSaveTarget(fresh);
+  EXPECT_EQ(first.written.rfind(dir.Path() + L"tmp", 0), 0u);
+  EXPECT_TRUE(ReadBytes(first.written).empty());
+  EXPECT_NE(MakeSaveTarget(fresh).written, first.written);
+  EXPECT_EQ(::GetFileAttributesW(fresh.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(MakeSaveTarget(dir.File(L"no folder\\new.png")).written.empty());
 
   const std::wstring target = dir.File(L"old.png");
   ASSERT_TRUE(WriteBytes(target, {1, 2, 3}));
