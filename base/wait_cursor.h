@@ -8,12 +8,8 @@ namespace base {
 class WaitCursor {
  public:
   WaitCursor() noexcept : previous_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() {
-    // The cursor of the window under the pointer again, as its class or WM_SETCURSOR says.
-    ::SetCursor(previous_);
-    POINT point{};
-    if (::GetCursorPos(&point)) ::SetCursorPos(point.x, point.y);
-  }
+  // The next mouse move sets the cursor of the window under the pointer again.
+  ~WaitCursor() { ::SetCursor(previous_); }
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
 

@@ -7,6 +7,7 @@
 #include "appconfig/language.h"
 #include "base/handles.h"
 #include "base/paths.h"
+#include "base/wait_cursor.h"
 #include "base/strings.h"
 #include "image/effect/effects.h"
 #include "image/file_types.h"
@@ -114,6 +115,7 @@ void CCurrentImage::ShowSaveError() const {
 
 bool CCurrentImage::Save(const std::wstring& target, int quality) {
   if (!loader_) return false;
+  base::WaitCursor busy;
   DrainQueue();
   if (!WriteFrom(*loader_, target, quality, image::ClassifyImageFile(path_.c_str()) == 2)) {
     ShowSaveError();
@@ -143,6 +145,7 @@ bool CCurrentImage::WriteFrom(const CWICImageLoader& loader, const std::wstring&
 bool CCurrentImage::SaveResized(const std::wstring& target, int width, int height, bool* replacedOpenFile) {
   if (replacedOpenFile) *replacedOpenFile = false;
   if (!loader_ || width <= 0 || height <= 0) return false;
+  base::WaitCursor busy;
   DrainQueue();
   base::ComPtr<IWICColorContext> context;
   base::ComPtr<IWICBitmapSource> scaled;

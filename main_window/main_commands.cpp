@@ -202,10 +202,7 @@ void CDorvaneDlg::CmdResize() {
   std::unique_ptr<services::IResizeDialog> dialog = factory ? factory->CreateResizeDialog() : nullptr;
   if (!dialog || dialog->DoModal(window_) != 1) return;
   bool replaced = false;
-  {
-    base::WaitCursor busy;
-    CCurrentImage::Get().SaveResized(dialog->OutputPath(), dialog->OutputWidth(), dialog->OutputHeight(), &replaced);
-  }
+  CCurrentImage::Get().SaveResized(dialog->OutputPath(), dialog->OutputWidth(), dialog->OutputHeight(), &replaced);
   if (replaced) OpenAndShow(CCurrentImage::Get().Path());
 }
 
