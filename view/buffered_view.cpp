@@ -36,3 +36,25 @@ void CBufferedView::ScrollContent(int dx, int dy) {
 }
 
 }  // namespace view_render
+
+namespace view_render {
+namespace {
+std::unique_ptr<CBufferedView>& WaitingBuffer() {
+  static auto* slot = new std::unique_ptr<CBufferedView>();
+  return *slot;
+}
+}  // namespace
+
+std::unique_ptr<CBufferedView> AcquireBuffer(int width, int height) {
+  std::unique_ptr<CBufferedView>& waiting = WaitingBuffer();
+  if (waiting && waiting->IsValid() && waiting->Width() == std::max(width, 1) && waiting->Height() == std::max(height, 1)) {
+    return std::move(waiting);
+  }
+  return std::make_unique<CBufferedView>(width, height);
+}
+
+void ReleaseBuffer(std::unique_ptr<CBufferedView> buffer) {
+  if (buffer && buffer->IsValid()) WaitingBuffer() = std::move(buffer);
+}
+
+}  // namespace view_render

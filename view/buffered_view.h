@@ -3,6 +3,8 @@
 // bitmap selected into it. Every change of the view is rendered here; painting only copies it.
 #include <windows.h>
 
+#include <memory>
+
 namespace view_render {
 
 class CBufferedView {
@@ -30,5 +32,11 @@ class CBufferedView {
   HBITMAP scratch_ = nullptr;  // made on first scroll
   HGDIOBJ previous_ = nullptr;
 };
+
+// The view keeps its size from one picture to the next, so the renderer made for the next picture
+// takes over the buffer of the one before instead of making a fresh one (which costs a new bitmap and
+// its first touch of every page). One buffer waits at most; user-interface thread only.
+std::unique_ptr<CBufferedView> AcquireBuffer(int width, int height);
+void ReleaseBuffer(std::unique_ptr<CBufferedView> buffer);
 
 }  // namespace view_render

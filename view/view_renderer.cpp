@@ -17,7 +17,10 @@ CViewRenderer::CViewRenderer(int width, int height, HWND viewWindow, bool* loadi
   if (config_.long_image_mode != 0 && longImage) SetZoom(1.0f, 0, 0);
 }
 
-CViewRenderer::~CViewRenderer() = default;
+CViewRenderer::~CViewRenderer() {
+  pre_render_.reset();
+  view_render::ReleaseBuffer(std::move(buffer_));
+}
 
 void CViewRenderer::UpdateScales() {
   if (image_width_ <= 0 || image_height_ <= 0) {
@@ -43,7 +46,8 @@ void CViewRenderer::SetViewSize(int width, int height) {
     CAsyncTaskQueue& queue = CCurrentImage::Get().Queue();
     queue.ClearPending();
     queue.CancelRunning();
-    buffer_ = std::make_unique<view_render::CBufferedView>(width, height);
+    view_render::ReleaseBuffer(std::move(buffer_));
+    buffer_ = view_render::AcquireBuffer(width, height);
     const float fit = FitRatio(width, height, image_width_, image_height_);
     zoom_ = fit;
     UpdateScales();

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "appconfig/app_config.h"
+#include "base/handles.h"
 #include "image/effect/effects.h"
 #include "image/obj_image.h"
 #include "image/thumbnail/store.h"
@@ -131,6 +132,31 @@ bool WrapStoreFrame(const ThumbnailFramePtr& frame, bool useAlpha, base::ComPtr<
   out.Attach(new (std::nothrow) FCStoreFrameSource(frame, useAlpha));
   return out != nullptr;
 }
+// A stored opaque frame of the wanted size, or one pixel larger on a side (the rounding between the
+// store's size and the view's fit), becomes the screen bitmap by a plain copy: a resample that close to
+// one to one would cost a whole pass over the pixels to move them by less than half a pixel. At most
+// the last row and column are left out.
+bool CopyNearSizeFrame(const ThumbnailFramePtr& frame, int width, int height, HBITMAP* bitmap) {
+  if (!frame || frame->hasAlpha || !frame->image.SectionHandle() || frame->image.BitsPerPixel() != 32) return false;
+  const int dx = frame->image.Width() - width;
+  const int dy = frame->image.Height() - height;
+  if (dx < 0 || dx > 1 || dy < 0 || dy > 1) return false;
+  base::WindowDc screen(nullptr);
+  if (!screen.Get()) return false;
+  base::BitmapHandle result(::CreateCompatibleBitmap(screen.Get(), width, height));
+  base::MemoryDc target(::CreateCompatibleDC(screen.Get()));
+  base::MemoryDc source(::CreateCompatibleDC(screen.Get()));
+  if (!result || !target || !source) return false;
+  {
+    base::SelectGuard selectTarget(target.Get(), result.Get());
+    base::SelectGuard selectSource(source.Get(), frame->image.SectionHandle());
+    if (!::BitBlt(target.Get(), 0, 0, width, height, source.Get(), 0, 0, SRCCOPY)) return false;
+  }
+  if (*bitmap) ::DeleteObject(*bitmap);
+  *bitmap = result.Release();
+  return true;
+}
+
 }  // namespace
 
 bool ThumbnailToBitmap(const ThumbnailRequest& request, int width, int height, HBITMAP* bitmap,
@@ -141,6 +167,8 @@ bool ThumbnailToBitmap(const ThumbnailRequest& request, int width, int height, H
   WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
   if (FAILED(request.bitmap->GetSharedBitmap(&shared)) || !shared) return false;
   request.bitmap->GetFormat(&alpha);
+  const bool plain = !context && IsWindows81OrLater() && AppConfig::Get().view_enhance_mode == 0;
+  if (plain && alpha != WTSAT_ARGB && CopyNearSizeFrame(request.frame, width, height, bitmap)) return true;
   base::ComPtr<IWICBitmapSource> current;
   if (!WrapStoreFrame(request.frame, alpha == WTSAT_ARGB, current)) {
     base::ComPtr<IWICBitmap> wrapped;
