@@ -373,6 +373,33 @@ void CALLBACK ExtractOnPool(PTP_CALLBACK_INSTANCE, void* context) {
 
 }  // namespace
 
+TEST_F(ThumbStore, AFrameWithinAPixelOfTheFitIsCopiedNotResampled) {
+  const std::wstring path = Photo(L"near.jpg");
+  ThumbnailRequest request;
+  ASSERT_TRUE(ShellThumbnail(path, 0, kThumbnailExtract, request));
+  ASSERT_TRUE(request.frame);
+  const FCObjImage& stored = request.frame->image;
+  AppConfig::Get().view_enhance_mode = 0;
+  // The stored size itself and one pixel less on both sides: the pixels are the stored ones, unmoved.
+  for (const SIZE size : {SIZE{stored.Width(), stored.Height()}, SIZE{stored.Width() - 1, stored.Height() - 1}}) {
+    HBITMAP screen = nullptr;
+    ASSERT_TRUE(ThumbnailToBitmap(request, size.cx, size.cy, &screen, WICBitmapTransformRotate0, nullptr));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size.cx, -size.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint32_t> pixels(static_cast<size_t>(size.cx) * size.cy);
+    HDC dc = ::GetDC(nullptr);
+    EXPECT_EQ(::GetDIBits(dc, screen, 0, size.cy, pixels.data(), &info, DIB_RGB_COLORS), size.cy);
+    ::ReleaseDC(nullptr, dc);
+    ::DeleteObject(screen);
+    // Across the red block's edge (x 256 of the stored frame), where any resampling would mix colours.
+    for (int x = 246; x < 266; ++x) {
+      const int y = 50;
+      EXPECT_EQ(pixels[static_cast<size_t>(y) * size.cx + x] & 0xFFFFFFu, PixelAt(*request.frame, x, y) & 0xFFFFFFu)
+          << size.cx << " x " << size.cy << " at " << x;
+    }
+  }
+}
+
 TEST_F(ThumbStore, PoolThreadsExtractAndConvertSeveralFilesAtOnce) {
   PoolShared shared;
   for (int i = 0; i < kPoolFiles; ++i) shared.paths.push_back(Photo(L"pool" + std::to_wstring(i) + L".jpg"));
