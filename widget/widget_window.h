@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -146,6 +147,11 @@ class CWidgetWindow : public FCTrackMouseHover {
   void OnMouseLeave() override;
 
  protected:
+  // Takes the mouse capture and runs the thread's messages while the window holds it. Mouse moves
+  // and the button release addressed to the window go to `track` (x, y, released) instead of being
+  // dispatched; everything else is dispatched as usual. Answers true when the button went up (the
+  // capture is then released), false when the capture was taken away.
+  bool TrackCapture(const std::function<void(int x, int y, bool released)>& track);
   // Every message of the window; subclasses handle theirs and pass the rest on.
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
