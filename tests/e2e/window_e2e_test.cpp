@@ -11,25 +11,27 @@ namespace {
 
 using e2e::PictureFormat;
 
-// The dialog windows (other than the main window) that a process shows, with their text.
+struct DialogSearch {
+  DWORD process;
+  HWND main;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM param) noexcept {
+  auto& search = *reinterpret_cast<DialogSearch*>(param);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  if (pid == search.process && window != search.main && ::IsWindowVisible(window) &&
+      e2e::ClassName(window) == L"#32770") {
+    search.found.push_back(window);
+  }
+  return TRUE;
+}
+
+// The dialog windows (other than the main window) that a process shows.
 std::vector<HWND> DialogsOf(DWORD processId, HWND main) {
-  struct Search {
-    DWORD process;
-    HWND main;
-    std::vector<HWND> found;
-  } search{processId, main, {}};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) noexcept -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(param);
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(window, &pid);
-        if (pid == s.process && window != s.main && ::IsWindowVisible(window) &&
-            e2e::ClassName(window) == L"#32770") {
-          s.found.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  DialogSearch search{processId, main, {}};
+  ::EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

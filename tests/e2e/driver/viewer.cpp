@@ -69,6 +69,8 @@ bool Viewer::StartAnother(Process& process, const std::wstring& picture) const {
   // in its data folder, never in the real home folder.
   std::string hostData = HostPath(data_folder_);
   while (hostData.size() > 1 && hostData.back() == '/') hostData.pop_back();
+  // Under Wine without a usable host path the viewer would use the real trash: do not start.
+  if (hostData.empty() && IsWine()) return false;
   const std::wstring trashHome(hostData.begin(), hostData.end());
   ScopedEnvironment trash(L"XDG_DATA_HOME", hostData.empty() ? nullptr : trashHome.c_str());
   return process.Start(program_folder_ + L"QuellinImg.exe", picture.empty() ? L"" : Quote(picture));
@@ -204,11 +206,22 @@ size_t Viewer::WorkingSetBytes() const {
   return counters.WorkingSetSize;
 }
 
-std::string HostPath(const std::wstring& windowsPath) {
-  // Only Wine's kernel32 has this export; it answers a block of the process heap.
-  using UnixName = char*(__cdecl*)(const wchar_t*);
-  const auto toUnix = reinterpret_cast<UnixName>(
+namespace {
+
+// Only Wine's kernel32 has this export; it answers a block of the process heap.
+using UnixName = char*(__cdecl*)(const wchar_t*);
+
+UnixName UnixNameFunction() {
+  return reinterpret_cast<UnixName>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+}  // namespace
+
+bool IsWine() { return UnixNameFunction() != nullptr; }
+
+std::string HostPath(const std::wstring& windowsPath) {
+  const UnixName toUnix = UnixNameFunction();
   if (!toUnix) return {};
   char* name = toUnix(windowsPath.c_str());
   if (!name) return {};

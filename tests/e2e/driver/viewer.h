@@ -95,6 +95,8 @@ class Viewer {
   std::wstring trash_folder_;
 };
 
+// Whether this program runs under Wine.
+bool IsWine();
 // The host (Unix) path of a Windows path when running under Wine; empty on Windows.
 std::string HostPath(const std::wstring& windowsPath);
 
