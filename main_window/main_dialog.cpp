@@ -282,6 +282,8 @@ void CDorvaneDlg::SetUpTitleStrip() {
     RECT rect{};
     ::GetWindowRect(label, &rect);
     ::SetWindowPos(label, nullptr, 105, 1, rect.right - rect.left, CTitleInfo::kTitleLabelHeight, SWP_NOZORDER);
+    // The template's placeholder never shows: the title fills the label once a picture opens.
+    ::SetWindowTextW(label, L"");
     ::ShowWindow(label, SW_SHOW);
   }
   title_font_.Reset(MakeTitleFont(FW_NORMAL));

@@ -131,6 +131,8 @@ void ViewerScenario::InputFence() {
   ASSERT_TRUE(e2e::WaitUntil([&] { return covers(screen); }, kShowMs)) << "Enter did not reach the viewer";
   e2e::PressKey(VK_ESCAPE);
   ASSERT_TRUE(e2e::WaitUntil([&] { return covers(before); }, kShowMs)) << "Escape did not leave full screen";
+  // The window's rectangle changes before the viewer has moved its children to it.
+  viewer_->WaitUntilQuiet(200, kShowMs);
 }
 
 bool ViewerScenario::HasSkinPicture(const wchar_t* name) {

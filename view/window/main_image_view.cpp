@@ -178,6 +178,8 @@ void WndMainImageView::UpdateViewSize() {
   if (sizing_ || !renderer_) return;
   const RECT area = ImageArea();
   renderer_->SetViewSize(area.right - area.left, area.bottom - area.top);
+  // What lay on screen before the resize is stale everywhere, not only where the view grew.
+  Invalidate();
 }
 
 void WndMainImageView::CloseView() {
