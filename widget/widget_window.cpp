@@ -216,12 +216,27 @@ HFONT CWidgetWindow::DefaultFont() {
 void CWidgetWindow::OnSizeLayout() {
   if (!layout_ || !window_) return;
   layout_->Layout(window_, items_);
-  DestroyTooltip();
+  // Tools are numbered from 100 over the visible items; only items with a text get one.
+  std::vector<ToolRecord> tools;
   UINT toolId = 100;
   for (const auto& item : items_) {
     if (!item->Has(CWidgetItem::kVisible)) continue;
-    if (!tooltip_) CreateToolTip();
-    item->AddTool(tooltip_, window_, toolId++);
+    if (!item->Tooltip().empty()) tools.push_back(ToolRecord{static_cast<int>(toolId), item->Rect(), item->Tooltip()});
+    ++toolId;
+  }
+  // Remaking the tooltip control costs a window; a layout that changes no tool keeps it.
+  if (!(tooltip_ && tools == tools_)) {
+    DestroyTooltip();
+    tools_ = tools;
+    toolId = 100;
+    for (const auto& item : items_) {
+      if (!item->Has(CWidgetItem::kVisible)) continue;
+      if (!item->Tooltip().empty()) {
+        if (!tooltip_) CreateToolTip();
+        item->AddTool(tooltip_, window_, toolId);
+      }
+      ++toolId;
+    }
   }
   Invalidate();
 }
@@ -237,6 +252,7 @@ void CWidgetWindow::CreateToolTip() {
 void CWidgetWindow::DestroyTooltip() {
   if (tooltip_) ::DestroyWindow(tooltip_);
   tooltip_ = nullptr;
+  tools_.clear();
 }
 
 void CWidgetWindow::DrawBackground(HDC, int, int, int, int) {}

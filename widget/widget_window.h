@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "image/obj_image.h"
 
@@ -165,6 +166,18 @@ class CWidgetWindow : public FCTrackMouseHover {
   static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   void Paint();
   void DestroyTooltip();
+
+  // What the tools were last built from (id, rectangle, text of each visible item with text),
+  // so that a layout that changes none of them keeps the tooltip control as it is.
+  struct ToolRecord {
+    int id;
+    RECT rect;
+    std::wstring text;
+    bool operator==(const ToolRecord& other) const {
+      return id == other.id && ::EqualRect(&rect, &other.rect) && text == other.text;
+    }
+  };
+  std::vector<ToolRecord> tools_;
 
   HWND window_ = nullptr;
   HWND tooltip_ = nullptr;
