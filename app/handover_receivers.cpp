@@ -29,19 +29,18 @@ class CHandOverReceiver : public FCMessageWindow {
   }
 
  private:
+  static BOOL CALLBACK MatchMainWindow(HWND window, LPARAM param) noexcept {
+    wchar_t name[64] = {};
+    if (::GetClassNameW(window, name, 64) && std::wstring(name) == CDorvaneDlg::kWindowClass) {
+      *reinterpret_cast<HWND*>(param) = window;
+      return FALSE;
+    }
+    return TRUE;
+  }
+
   static HWND FindMainWindow() {
     HWND found = nullptr;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM param) noexcept -> BOOL {
-          wchar_t name[64] = {};
-          if (::GetClassNameW(window, name, 64) && std::wstring(name) == CDorvaneDlg::kWindowClass) {
-            *reinterpret_cast<HWND*>(param) = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    ::EnumThreadWindows(::GetCurrentThreadId(), &MatchMainWindow, reinterpret_cast<LPARAM>(&found));
     return found;
   }
 
