@@ -1,6 +1,7 @@
 #include "ipc/channel.h"
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace ipc {
@@ -170,6 +171,31 @@ bool CChannelImpl::Send(const IPC::Message& message, bool immediate) {
   return delivered;
 }
 
+int CChannelImpl::SendToAllPeers(const IPC::Message& message) {
+  if (closing_) return 0;
+  struct Peers {
+    const std::wstring* name;
+    std::vector<HWND> windows;
+  } peers{&peer_name_, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) noexcept -> BOOL {
+        auto* found = reinterpret_cast<Peers*>(param);
+        wchar_t name[kMaxNameLength + 2] = {};
+        const int length = ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
+        if (length > 0 && found->name->compare(0, std::wstring::npos, name, static_cast<size_t>(length)) == 0 &&
+            static_cast<size_t>(length) == found->name->size()) {
+          found->windows.push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&peers));
+  int delivered = 0;
+  for (HWND window : peers.windows) {
+    if (SendTo(window, message, false)) ++delivered;
+  }
+  return delivered;
+}
+
 void CChannelImpl::AddListener(IChannelListener* listener) {
   if (!listener) return;
   base::CriticalSectionLock lock(listener_lock_);
@@ -201,6 +227,8 @@ bool CChannel::Open(const std::wstring& name, bool client) {
 }
 
 bool CChannel::Send(const IPC::Message& message, bool immediate) { return impl_ && impl_->Send(message, immediate); }
+
+int CChannel::SendToAllPeers(const IPC::Message& message) { return impl_ ? impl_->SendToAllPeers(message) : 0; }
 
 void CChannel::AddListener(IChannelListener* listener) {
   if (impl_) impl_->AddListener(listener);
