@@ -138,9 +138,11 @@ bool Registrar::UnregisterAll() {
 }
 
 bool Registrar::OpensWithViewer(const std::wstring& extension) const {
-  std::wstring choice;
-  if (ReadRegistryString(root_, UserChoiceKey(extension), L"ProgId", choice)) {
-    return EqualsNoCase(choice, ProgIdOf(extension));
+  // A user choice that is present decides, also when it cannot be read as a ProgId.
+  if (HasRegistryValue(root_, UserChoiceKey(extension), L"ProgId")) {
+    std::wstring choice;
+    return ReadRegistryString(root_, UserChoiceKey(extension), L"ProgId", choice) &&
+           EqualsNoCase(choice, ProgIdOf(extension));
   }
   std::wstring current;
   return ReadRegistryString(root_, ClassesKey(extension), nullptr, current) &&

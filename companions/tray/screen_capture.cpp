@@ -35,6 +35,7 @@ bool CaptureVirtualScreen(Pixels& pixels) {
   if (!memory || !bitmap) return false;
   {
     base::SelectGuard select(memory.Get(), bitmap.Get());
+    // CAPTUREBLT: layered windows (tooltips, menus with shadows) are part of what the user sees.
     if (!::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), left, top, SRCCOPY | CAPTUREBLT)) return false;
   }
   pixels.width = static_cast<UINT>(width);
