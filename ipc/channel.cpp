@@ -171,26 +171,32 @@ bool CChannelImpl::Send(const IPC::Message& message, bool immediate) {
   return delivered;
 }
 
+namespace {
+
+struct PeerSearch {
+  const std::wstring* name;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectPeer(HWND window, LPARAM param) noexcept {
+  auto* search = reinterpret_cast<PeerSearch*>(param);
+  wchar_t name[kMaxNameLength + 2] = {};
+  const int length = ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
+  if (length > 0 && static_cast<size_t>(length) == search->name->size() &&
+      search->name->compare(0, std::wstring::npos, name, static_cast<size_t>(length)) == 0) {
+    search->windows.push_back(window);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
 int CChannelImpl::SendToAllPeers(const IPC::Message& message) {
   if (closing_) return 0;
-  struct Peers {
-    const std::wstring* name;
-    std::vector<HWND> windows;
-  } peers{&peer_name_, {}};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) noexcept -> BOOL {
-        auto* found = reinterpret_cast<Peers*>(param);
-        wchar_t name[kMaxNameLength + 2] = {};
-        const int length = ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
-        if (length > 0 && found->name->compare(0, std::wstring::npos, name, static_cast<size_t>(length)) == 0 &&
-            static_cast<size_t>(length) == found->name->size()) {
-          found->windows.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&peers));
+  PeerSearch search{&peer_name_, {}};
+  ::EnumWindows(&CollectPeer, reinterpret_cast<LPARAM>(&search));
   int delivered = 0;
-  for (HWND window : peers.windows) {
+  for (HWND window : search.windows) {
     if (SendTo(window, message, false)) ++delivered;
   }
   return delivered;

@@ -89,7 +89,10 @@ class ViewerStartup : public ::testing::Test {
   std::wstring Viewer() const { return testing_support::BinDir() + L"QuellinImg.exe"; }
   std::wstring Ini() const { return data_.File(L"config.ini"); }
   void WriteSettings(int onlyOneInstance) {
-    ASSERT_TRUE(WriteText(Ini(), "[app]\r\nonly_one_instance=" + std::to_string(onlyOneInstance) + "\r\n"));
+    // The association library beside the viewer would otherwise have every start offer to make
+    // the viewer the default.
+    ASSERT_TRUE(WriteText(Ini(), "[app]\r\nonly_one_instance=" + std::to_string(onlyOneInstance) +
+                                     "\r\ndefault_viewer_start_tip=0\r\n"));
   }
 
   // Runs the viewer and answers its exit code; -1 when it did not end by itself.

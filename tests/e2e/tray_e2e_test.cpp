@@ -229,6 +229,7 @@ TEST_F(TrayCompanion, HandsAnUpdateStartBackToTheViewerOnce) {
                                         L"/E /I /Q /Y \"" + bin + L"res\" \"" + program.File(L"res") + L"\""),
             0);
   ASSERT_TRUE(WriteText(program.File(L"config.ini"), "[update]\r\nstate=pixloUpdate\r\n"));
+  ASSERT_TRUE(WriteText(data_.File(L"config.ini"), "[app]\r\ndefault_viewer_start_tip=0\r\n"));
   TempDir work;
   const std::wstring picture = work.File(L"holiday photo.jpg");
   ASSERT_TRUE(WriteText(picture, "not decoded at start-up"));
@@ -263,7 +264,7 @@ TEST_F(TrayCompanion, HandsAnUpdateStartBackToTheViewerOnce) {
 
 // Closing the last viewer window with "completely_exit" on ends the companion too.
 TEST_F(TrayCompanion, EndsWithTheLastViewerWhenTheUserAskedForIt) {
-  ASSERT_TRUE(WriteText(data_.File(L"config.ini"), "[app]\r\ncompletely_exit=1\r\n"));
+  ASSERT_TRUE(WriteText(data_.File(L"config.ini"), "[app]\r\ncompletely_exit=1\r\ndefault_viewer_start_tip=0\r\n"));
   e2e::Process tray;
   ASSERT_TRUE(StartTray(tray));
   e2e::Process viewer;
