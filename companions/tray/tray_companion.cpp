@@ -178,6 +178,8 @@ void CTrayCompanion::ShowMenu() {
 }
 
 void CTrayCompanion::OpenViewer(const std::wstring& parameters) const {
+  // Without a known folder (a path past MAX_PATH) nothing is started from the search path instead.
+  if (program_folder_.empty()) return;
   const std::wstring viewer = program_folder_ + kViewerProgram;
   ::ShellExecuteW(nullptr, L"open", viewer.c_str(), parameters.c_str(), program_folder_.c_str(), SW_SHOWNORMAL);
 }

@@ -17,6 +17,7 @@ namespace {
 constexpr DWORD kViewerStartWaitMs = 30 * 1000;
 
 void RelaunchViewer(const std::wstring& programFolder, const std::wstring& original) {
+  if (programFolder.empty()) return;
   std::wstring commandLine = L"\"" + programFolder + tray::kViewerProgram + L"\"";
   if (!original.empty()) commandLine += L" " + original;
   STARTUPINFOW startup{};
@@ -49,7 +50,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Another companion is handing this start back already.
     if (!upgrade || ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
     updateRunning.Reset(::CreateMutexW(nullptr, FALSE, tray::kUpdateRunningMutex));
-    const bool cleared = tray::ClearUpdateState(programFolder + L"config.ini");
+    const bool cleared = !programFolder.empty() && tray::ClearUpdateState(programFolder + L"config.ini");
     RelaunchViewer(programFolder, tray::OriginalViewerCommandLine(parameters));
     // While the waiting state could not be removed, holding the updater's mutex for the
     // companion's life keeps every viewer start from handing off again.
