@@ -15,6 +15,7 @@
 #include "app/version_info.h"
 #include "base/paths.h"
 #include "image/wic/factory.h"
+#include "integration/services.h"
 #include "main_window/main_dialog.h"
 #include "services/registry.h"
 
@@ -60,6 +61,7 @@ BOOL CDorvaneApp::InitInstance() {
   OpenMainLog();
   PrepareUiFramework(instance_, base::JoinPath(base::GetModuleFolder(), L"res"), L"res.zip");
   RefreshReceivers();
+  integration::InstallIntegrationServices();
 
   {
     CDorvaneDlg mainWindow(instance_, nullptr);
@@ -73,11 +75,11 @@ BOOL CDorvaneApp::InitInstance() {
 
 bool CDorvaneApp::HandOffPendingUpdate() {
   if (!startup::IsUpdatePending()) return false;
-  // Whoever created the guard decides; we only stop when it exists and is closed to us.
-  ::SetLastError(ERROR_SUCCESS);
-  base::KernelHandle guard(::OpenMutexW(MUTEX_MODIFY_STATE, FALSE, startup::kUpgradeGuardMutex));
-  const DWORD error = ::GetLastError();
-  if (error == ERROR_ACCESS_DENIED || error == ERROR_ALREADY_EXISTS) return true;
+  // While the guard exists another process is dealing with the update: this start goes on and
+  // opens the user's file rather than ending with nothing shown.
+  if (startup::IsNamedMutexPresent(startup::kUpgradeGuardMutex)) return false;
+  // The companion starts this program again with the same command line, so the user's file
+  // still opens; it also clears the waiting state, so that start does not come back here.
   return StartTrayCompanion(command_line_ + kUpgradeParameters);
 }
 

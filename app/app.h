@@ -39,8 +39,8 @@ class CDorvaneApp {
   CDorvaneDlg* MainWindow() const noexcept { return main_window_; }
 
  private:
-  // Hands the start to the tray companion when an update waits for elevation. True when this
-  // process has to end.
+  // Hands the start to the tray companion when an update waits for elevation (the companion
+  // starts the viewer again with this command line). True when this process has to end.
   bool HandOffPendingUpdate();
 
   HINSTANCE instance_;

@@ -8,15 +8,15 @@
 #include "appconfig/app_config.h"
 #include "appconfig/command_line.h"
 #include "appconfig/folders.h"
+#include "base/handles.h"
 #include "base/paths.h"
+#include "companions/assoc/assoc_kit_client.h"
 
 namespace startup {
 
 namespace {
 
-constexpr wchar_t kAssocLibrary[] = L"AssocKit32.dll";
 constexpr wchar_t kTrayProgram[] = L"QuellinTray.exe";
-constexpr uint32_t kHkeyCurrentUser = 0x80000001;
 // An installer waits this long for a viewer that is busy with association work; after that it
 // goes on rather than hang (a viewer that took the mutex keeps it until its thread ends).
 constexpr DWORD kAssociationWaitMs = 60 * 1000;
@@ -29,7 +29,7 @@ void RunInstall() {
   AppConfig& config = AppConfig::Get();
   config.user_set_default_viewer = 1;
   config.Save();
-  AssocLibraryCall("SetDefaultImageViewer").Invoke(0);
+  assoc::AssocKitClient(base::GetModuleFolder()).SetDefaultImageViewer();
   // The handle is closed without releasing: the mutex is abandoned, which waiters accept.
 }
 
@@ -40,7 +40,7 @@ bool IsSafeToDelete(const std::wstring& folder) {
 }
 
 void RunUninstall() {
-  AssocLibraryCall("UnInstall").Invoke(kHkeyCurrentUser);
+  assoc::AssocKitClient(base::GetModuleFolder()).UnInstall(HKEY_CURRENT_USER);
   std::wstring folder = GetDataFolder();
   while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
   if (!IsSafeToDelete(folder) || !base::IsDirectory(folder)) return;
@@ -155,20 +155,6 @@ bool StartTrayCompanion(const std::wstring& extraParameters) {
   const HINSTANCE result =
       ::ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), nullptr, SW_SHOWDEFAULT);
   return reinterpret_cast<INT_PTR>(result) > 32;
-}
-
-AssocLibraryCall::AssocLibraryCall(const char* exportName) {
-  const std::wstring path = base::JoinPath(base::GetModuleFolder(), kAssocLibrary);
-  if (path.empty()) return;
-  library_.Reset(::LoadLibraryW(path.c_str()));
-  if (!library_) return;
-  entry_ = reinterpret_cast<EntryPoint>(::GetProcAddress(library_.Get(), exportName));
-}
-
-bool AssocLibraryCall::Invoke(uint32_t argument) const {
-  if (!entry_) return false;
-  entry_(argument);
-  return true;
 }
 
 void FindTopLevelWindows(WindowEnumContext& context) {

@@ -4,13 +4,10 @@
 // hand-off to the tray companion, and the helpers these need.
 #include <windows.h>
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "base/handles.h"
 
 class CCommandLine;
 
@@ -52,25 +49,6 @@ bool IsUpdatePendingIn(const std::wstring& configPath);
 // Starts "QuellinTray.exe" beside the executable with the parameters followed by " --from=main",
 // unless the companion (or its elevated twin) already runs. True when the shell started it.
 bool StartTrayCompanion(const std::wstring& extraParameters);
-
-// An export of the association library "AssocKit32.dll" beside the executable. Invoke calls the
-// entry point when both the library and the export exist; the library is freed with the record.
-class AssocLibraryCall {
- public:
-  using EntryPoint = int(WINAPI*)(uint32_t);
-
-  explicit AssocLibraryCall(const char* exportName);
-  AssocLibraryCall(const AssocLibraryCall&) = delete;
-  AssocLibraryCall& operator=(const AssocLibraryCall&) = delete;
-
-  [[nodiscard]] bool IsAvailable() const noexcept { return entry_ != nullptr; }
-  // False when the call was skipped.
-  bool Invoke(uint32_t argument) const;
-
- private:
-  base::ModuleHandle library_;
-  EntryPoint entry_ = nullptr;
-};
 
 // Top-level windows of a class, found with EnumWindows. Windows of this process and windows
 // whose owner process is unknown are skipped.

@@ -1,6 +1,7 @@
 #include "ipc/channel.h"
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace ipc {
@@ -170,6 +171,37 @@ bool CChannelImpl::Send(const IPC::Message& message, bool immediate) {
   return delivered;
 }
 
+namespace {
+
+struct PeerSearch {
+  const std::wstring* name;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectPeer(HWND window, LPARAM param) noexcept {
+  auto* search = reinterpret_cast<PeerSearch*>(param);
+  wchar_t name[kMaxNameLength + 2] = {};
+  const int length = ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
+  if (length > 0 && static_cast<size_t>(length) == search->name->size() &&
+      search->name->compare(0, std::wstring::npos, name, static_cast<size_t>(length)) == 0) {
+    search->windows.push_back(window);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+int CChannelImpl::SendToAllPeers(const IPC::Message& message) {
+  if (closing_) return 0;
+  PeerSearch search{&peer_name_, {}};
+  ::EnumWindows(&CollectPeer, reinterpret_cast<LPARAM>(&search));
+  int delivered = 0;
+  for (HWND window : search.windows) {
+    if (SendTo(window, message, false)) ++delivered;
+  }
+  return delivered;
+}
+
 void CChannelImpl::AddListener(IChannelListener* listener) {
   if (!listener) return;
   base::CriticalSectionLock lock(listener_lock_);
@@ -201,6 +233,8 @@ bool CChannel::Open(const std::wstring& name, bool client) {
 }
 
 bool CChannel::Send(const IPC::Message& message, bool immediate) { return impl_ && impl_->Send(message, immediate); }
+
+int CChannel::SendToAllPeers(const IPC::Message& message) { return impl_ ? impl_->SendToAllPeers(message) : 0; }
 
 void CChannel::AddListener(IChannelListener* listener) {
   if (impl_) impl_->AddListener(listener);

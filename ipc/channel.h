@@ -50,6 +50,9 @@ class CChannelImpl {
   // Sends at once (immediate: the peer dispatches inside the call). True only when the peer took
   // it; a broadcast (routing 0) also reaches this side's own listeners.
   bool Send(const IPC::Message& message, bool immediate);
+  // Sends to every window of the peer's name (a companion serves all running viewers, each with a
+  // window of the same name); answers how many took the message.
+  int SendToAllPeers(const IPC::Message& message);
   void AddListener(IChannelListener* listener);
   void RemoveListener(IChannelListener* listener);
   void Close();
@@ -87,6 +90,7 @@ class CChannel {
   bool Open(const std::wstring& name, bool client);
   // False when closed or when the peer did not take the message.
   bool Send(const IPC::Message& message, bool immediate = false);
+  int SendToAllPeers(const IPC::Message& message);
   void AddListener(IChannelListener* listener);
   void RemoveListener(IChannelListener* listener);
   void Close();

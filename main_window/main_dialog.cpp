@@ -199,6 +199,9 @@ INT_PTR CDorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ASK_DEFAULT_VIEWER:
       AskDefaultViewer();
       return TRUE;
+    case WM_DEFAULT_VIEWER_CHECKED:
+      OnDefaultViewerChecked(lParam != 0);
+      return TRUE;
     case WM_QUICK_INDEX_CHANGED: {
       if (auto* base = services::Find<services::IBaseServices>()) base->SetQuickIndexState(static_cast<int>(lParam));
       IPC::Message message(main_channel::kCompanionRouting, main_channel::kQuickIndex);

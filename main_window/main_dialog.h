@@ -147,6 +147,8 @@ class CDorvaneDlg : public IChannelListener2 {
   void OnDropFiles(HDROP drop);
   LRESULT OnCopyData(const COPYDATASTRUCT* record);
   void StartDefaultViewerCheck();
+  // The check thread's answer, on the user-interface thread.
+  void OnDefaultViewerChecked(bool isDefault);
   // Raises the window above others without keeping it topmost.
   void RaiseWindow();
   void BringToFront();

@@ -49,16 +49,26 @@ std::wstring OpenFilter(HINSTANCE instance) {
 
 struct CheckThreadParam {
   HWND window;
-  bool ask;
+  services::IAssociation* association;
+  HANDLE mutex;  // owned by the thread
 };
 
+// Asks the association library whether the viewer is the default viewer and posts the answer to
+// the window, which stores it and may ask the user: no setting is touched on this thread. The
+// mutex is held only while the library is asked, so that other viewers and an "install" wait
+// for this check and nothing longer; a check that finds it taken leaves the work to its holder.
 unsigned __stdcall DefaultViewerCheck(void* raw) noexcept {
   std::unique_ptr<CheckThreadParam> param(static_cast<CheckThreadParam*>(raw));
-  FCAutoInitializeCOM com;
-  auto* association = services::Find<services::IAssociation>();
-  if (association && param->ask && !association->IsDefaultViewer()) {
-    ::PostMessageW(param->window, WM_ASK_DEFAULT_VIEWER, 0, 0);
+  base::KernelHandle mutex(param->mutex);
+  const DWORD wait = ::WaitForSingleObject(mutex.Get(), 0);
+  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return 0;
+  bool isDefault = true;
+  {
+    FCAutoInitializeCOM com;
+    isDefault = param->association->IsDefaultViewer();
   }
+  ::ReleaseMutex(mutex.Get());
+  ::PostMessageW(param->window, WM_DEFAULT_VIEWER_CHECKED, 0, isDefault ? 1 : 0);
   return 0;
 }
 
@@ -77,19 +87,23 @@ void CDorvaneDlg::OnStartupOpen() {
 }
 
 void CDorvaneDlg::StartDefaultViewerCheck() {
-  if (!services::Find<services::IAssociation>() || check_thread_) return;
-  // Only one of several starting viewers asks, the one that takes the mutex without waiting. The
-  // mutex stays with this process for its life.
-  static base::KernelHandle mutex;
-  mutex.Reset(::CreateMutexW(nullptr, FALSE, kAssociationMutex));
-  if (!mutex || ::WaitForSingleObject(mutex.Get(), 0) != WAIT_OBJECT_0) return;
-  auto* param = new CheckThreadParam{window_, config_.default_viewer_start_tip != 0};
+  auto* association = services::Find<services::IAssociation>();
+  if (!association || check_thread_) return;
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kAssociationMutex);
+  if (!mutex) return;
+  auto* param = new CheckThreadParam{window_, association, mutex};
   const uintptr_t thread = ::_beginthreadex(nullptr, 0, &DefaultViewerCheck, param, 0, nullptr);
   if (thread == 0) {
+    ::CloseHandle(mutex);
     delete param;
     return;
   }
   check_thread_.Reset(reinterpret_cast<HANDLE>(thread));
+}
+
+void CDorvaneDlg::OnDefaultViewerChecked(bool isDefault) {
+  config_.set_default_viewer = isDefault ? 1 : 0;
+  if (!isDefault && config_.default_viewer_start_tip != 0) AskDefaultViewer();
 }
 
 void CDorvaneDlg::OnOpenPath(const wchar_t* path) {

@@ -10,6 +10,7 @@ inline constexpr UINT WM_OPEN_PATH = 0x81FF;            // wParam: path (const w
 inline constexpr UINT WM_ASK_DEFAULT_VIEWER = 0x8200;   // from the default-viewer check thread
 inline constexpr UINT WM_QUICK_INDEX_CHANGED = 0x8201;  // lParam: new state
 inline constexpr UINT WM_SET_DEFAULT_VIEWER = 0x8202;   // lParam: on or off
+inline constexpr UINT WM_DEFAULT_VIEWER_CHECKED = 0x8210;  // lParam: 1 when the viewer is the default viewer
 
 namespace main_command {
 enum : UINT {

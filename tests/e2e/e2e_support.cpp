@@ -1,5 +1,7 @@
 #include "tests/e2e/e2e_support.h"
 
+#include <tlhelp32.h>
+
 #include <vector>
 
 namespace e2e {
@@ -79,6 +81,43 @@ HWND WaitForMessageWindow(const std::wstring& title, DWORD timeoutMs) {
   WaitUntil([&] { return (found = ::FindWindowExW(HWND_MESSAGE, nullptr, nullptr, title.c_str())) != nullptr; },
             timeoutMs);
   return found;
+}
+
+namespace {
+
+struct ClassSearch {
+  const std::wstring* className;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectOfClass(HWND window, LPARAM param) noexcept {
+  auto* search = reinterpret_cast<ClassSearch*>(param);
+  if (ClassName(window) == *search->className) search->windows.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> TopLevelWindowsOfClass(const std::wstring& className) {
+  ClassSearch search{&className, {}};
+  ::EnumWindows(&CollectOfClass, reinterpret_cast<LPARAM>(&search));
+  return search.windows;
+}
+
+int EndProcessesNamed(const std::wstring& exeName) {
+  base::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
+  int ended = 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, exeName.c_str()) != 0) continue;
+    base::KernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!process || !::TerminateProcess(process.Get(), 1)) continue;
+    ::WaitForSingleObject(process.Get(), 5000);
+    ++ended;
+  }
+  return ended;
 }
 
 std::wstring WindowText(HWND window) {

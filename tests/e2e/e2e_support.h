@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/handles.h"
 
@@ -35,6 +36,11 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 HWND WaitForTopLevelWindow(DWORD processId, const std::wstring& className, DWORD timeoutMs);
 // The message-only window with that title, waiting up to timeoutMs.
 HWND WaitForMessageWindow(const std::wstring& title, DWORD timeoutMs);
+// Top-level windows of that exact class in any process (visible or not).
+std::vector<HWND> TopLevelWindowsOfClass(const std::wstring& className);
+// Terminates every process whose executable file name is exeName (any letter case), for
+// programs that a test's own programs started and that outlive them; answers how many.
+int EndProcessesNamed(const std::wstring& exeName);
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 

@@ -6,6 +6,8 @@
 
 #include "base/handles.h"
 #include "base/paths.h"
+#include "companions/assoc/assoc_kit_client.h"
+#include "companions/assoc/registry_value.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_support.h"
 
@@ -20,6 +22,7 @@ constexpr wchar_t kReceiverTitle[] = L"43AF68E358C97DCF97C45EA164F";
 constexpr wchar_t kAlwaysReceiverTitle[] = L"IPC-43AF68E358C97DCF97C45EA164F_Always";
 constexpr wchar_t kAssociationMutex[] = L"QlMainSetFileAssociation-9c1a7e1574578709";
 constexpr ULONG_PTR kHandOverId = 0x22678201;
+constexpr wchar_t kPngKey[] = L"Software\\Classes\\.png";
 // A start that has to end by itself gets this long; one that opens a window never ends alone.
 constexpr DWORD kExitMs = 20000;
 constexpr DWORD kWindowMs = 20000;
@@ -57,9 +60,26 @@ class ViewerStartup : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(data_.Path().empty());
+    saved_png_ = assoc::ReadRegistryString(HKEY_CURRENT_USER, kPngKey, nullptr, png_);
     data_env_ = std::make_unique<e2e::ScopedEnvironment>(L"QUELLIN_DATA_DIR", data_.Path().c_str());
     picture_ = work_.File(L"holiday photo.jpg");
     ASSERT_TRUE(WriteText(picture_, "not decoded at start-up"));
+  }
+
+  void TearDown() override {
+    // What the viewers of the test registered and started goes with it.
+    assoc::AssocKitClient(testing_support::BinDir()).UnInstall(HKEY_CURRENT_USER);
+    if (saved_png_) {
+      assoc::WriteRegistryString(HKEY_CURRENT_USER, kPngKey, nullptr, png_);
+    } else {
+      assoc::DeleteRegistryValue(HKEY_CURRENT_USER, kPngKey, nullptr);
+    }
+    e2e::EndProcessesNamed(L"QuellinTray.exe");
+  }
+
+  static std::wstring ClassesValue(const std::wstring& key) {
+    std::wstring value;
+    return assoc::ReadRegistryString(HKEY_CURRENT_USER, key, nullptr, value) ? value : L"<absent>";
   }
 
   // The caption names the picture once a window has opened it (the file does not decode, so the
@@ -69,7 +89,10 @@ class ViewerStartup : public ::testing::Test {
   std::wstring Viewer() const { return testing_support::BinDir() + L"QuellinImg.exe"; }
   std::wstring Ini() const { return data_.File(L"config.ini"); }
   void WriteSettings(int onlyOneInstance) {
-    ASSERT_TRUE(WriteText(Ini(), "[app]\r\nonly_one_instance=" + std::to_string(onlyOneInstance) + "\r\n"));
+    // The association library beside the viewer would otherwise have every start offer to make
+    // the viewer the default.
+    ASSERT_TRUE(WriteText(Ini(), "[app]\r\nonly_one_instance=" + std::to_string(onlyOneInstance) +
+                                     "\r\ndefault_viewer_start_tip=0\r\n"));
   }
 
   // Runs the viewer and answers its exit code; -1 when it did not end by itself.
@@ -95,12 +118,9 @@ class ViewerStartup : public ::testing::Test {
   TempDir work_;  // pictures and what the stand-ins record
   std::unique_ptr<e2e::ScopedEnvironment> data_env_;
   std::wstring picture_;
+  std::wstring png_;
+  bool saved_png_ = false;
 };
-
-TEST_F(ViewerStartup, InstallRecordsTheUsersChoiceAndEndsWithoutAWindow) {
-  ASSERT_EQ(RunViewer(L"--install"), 0);
-  EXPECT_EQ(SettingOf(Ini(), L"user_set_default_viewer"), 1);
-}
 
 TEST_F(ViewerStartup, UninstallDeletesTheDataFolder) {
   WriteSettings(1);
@@ -110,14 +130,14 @@ TEST_F(ViewerStartup, UninstallDeletesTheDataFolder) {
   EXPECT_FALSE(base::FileExists(data_.Path()));
 }
 
-TEST_F(ViewerStartup, SwitchesCallTheAssociationLibraryBesideTheProgram) {
+TEST_F(ViewerStartup, InstallAndUninstallRegisterTheViewerBesideThemAndGiveBackTheDefaults) {
   TempDir program;
   const std::wstring viewer = program.File(L"QuellinImg.exe");
   ASSERT_TRUE(::CopyFileW(Viewer().c_str(), viewer.c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileW((TestsFolder() + L"assoc_stub\\AssocKit32.dll").c_str(),
+  ASSERT_TRUE(::CopyFileW((testing_support::BinDir() + L"AssocKit32.dll").c_str(),
                           program.File(L"AssocKit32.dll").c_str(), FALSE));
-  const std::wstring log = work_.File(L"assoc.log");
-  e2e::ScopedEnvironment logEnv(L"QL_ASSOC_LOG", log.c_str());
+  // The user's png pictures open with another program.
+  ASSERT_TRUE(assoc::WriteRegistryString(HKEY_CURRENT_USER, kPngKey, nullptr, L"pngfile"));
   {
     // Association work in another process holds the mutex: "install" waits for it.
     base::KernelHandle busy(::CreateMutexW(nullptr, TRUE, kAssociationMutex));
@@ -125,14 +145,17 @@ TEST_F(ViewerStartup, SwitchesCallTheAssociationLibraryBesideTheProgram) {
     e2e::Process install;
     ASSERT_TRUE(install.Start(viewer, L"--install"));
     EXPECT_EQ(install.WaitForExit(1500), -1);
-    EXPECT_FALSE(base::FileExists(log));
+    EXPECT_EQ(ClassesValue(kPngKey), L"pngfile");
     ASSERT_TRUE(::ReleaseMutex(busy.Get()));
     ASSERT_EQ(install.WaitForExit(kExitMs), 0);
   }
   EXPECT_EQ(SettingOf(Ini(), L"user_set_default_viewer"), 1);
+  EXPECT_EQ(ClassesValue(kPngKey), L"Quellin.png");
+  EXPECT_EQ(ClassesValue(L"Software\\Classes\\Quellin.jpg\\shell\\open\\command"), L"\"" + viewer + L"\" \"%1\"");
+
   ASSERT_EQ(RunViewer(L"-uninstall", viewer), 0);
-  const std::vector<uint8_t> calls = ReadBytes(log);
-  EXPECT_EQ(std::string(calls.begin(), calls.end()), "SetDefaultImageViewer 00000000\nUnInstall 80000001\n");
+  EXPECT_EQ(ClassesValue(kPngKey), L"pngfile");
+  EXPECT_EQ(ClassesValue(L"Software\\Classes\\Quellin.jpg\\shell\\open\\command"), L"<absent>");
   EXPECT_FALSE(base::FileExists(data_.Path()));
 }
 
@@ -181,7 +204,8 @@ TEST_F(ViewerStartup, AReceiverThatRefusesLeavesTheStartToThisProcess) {
   ASSERT_TRUE(viewer.Start(Viewer(), Quote(picture_)));
   HWND window = e2e::WaitForTopLevelWindow(viewer.Id(), kMainClass, kWindowMs);
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(e2e::WindowText(window), L"Quellin");
+  // The window opens the picture itself (its caption names it once it has).
+  EXPECT_TRUE(e2e::WaitUntil([&] { return ShowsPicture(window); }, 15000)) << e2e::WindowText(window);
   EXPECT_EQ(ReadBytes(received), Utf16WithTerminator(picture_));
   ::PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(viewer.WaitForExit(10000), 0);

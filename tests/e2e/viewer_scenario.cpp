@@ -38,12 +38,18 @@ int FitPercent(const RECT& area, SIZE picture) {
 }
 
 void ViewerScenario::SetUp() {
+  // The viewer starts the tray companion about a second after it opens, unless one runs. These
+  // scenarios are about the viewer alone, and a companion left running would outlive the test
+  // program (and hold the test runner's output): its single-instance mutex, held here, says one runs.
+  static const HANDLE companion = ::CreateMutexW(nullptr, FALSE, L"Global\\QlTray-95745a12eeaa410d");
+  ASSERT_NE(companion, nullptr);
   ASSERT_TRUE(SUCCEEDED(com_.Result()));
   ASSERT_FALSE(data_.Path().empty());
   ASSERT_FALSE(pictures_.Path().empty());
   settings_ = {{"toolbar_dock", "1"},         {"view_margin", "24"},  {"show_wheel_favorite", "0"},
                {"mouse_wheel_action", "0"},   {"show_delete_confirm", "0"}, {"preload_enable", "1"},
-               {"only_one_instance", "0"},    {"rotate_auto_save", "0"},    {"view_folder_loop", "0"}};
+               {"only_one_instance", "0"},    {"rotate_auto_save", "0"},    {"view_folder_loop", "0"},
+               {"default_viewer_start_tip", "0"}};
 }
 
 void ViewerScenario::TearDown() {

@@ -1,4 +1,5 @@
-# Fails the build unless NetKit.dll exports exactly the names its callers look up.
+# Fails the build unless a DLL exports exactly the names its callers look up, undecorated.
+# cmake -DOBJDUMP=... -DDLL=... -DEXPECTED=name,name,... -P CheckExports.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE _dump RESULT_VARIABLE _rc)
 if(NOT _rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -18,7 +19,8 @@ foreach(_row ${_rows})
   list(APPEND _names ${_name})
 endforeach()
 list(SORT _names)
-set(_expected HttpInit HttpUninit zlib_compress zlib_compressBound zlib_uncompress)
+string(REPLACE "," ";" _expected "${EXPECTED}")
+list(SORT _expected)
 if(NOT _names STREQUAL _expected)
-  message(FATAL_ERROR "NetKit.dll exports '${_names}', expected '${_expected}'")
+  message(FATAL_ERROR "${DLL} exports '${_names}', expected '${_expected}'")
 endif()
