@@ -128,7 +128,7 @@ void Container::LayoutChildren(const RECT& inner) {
     if (!TakesPart(*child)) continue;
     const RECT& m = child->Margin();
     RECT r{inner.left + m.left, inner.top + m.top, inner.right - m.right, inner.bottom - m.bottom};
-    if (child->FixedWidth()) r.right = r.left + child->FixedWidth();
+    if (child->DesiredWidth()) r.right = r.left + child->DesiredWidth();
     if (child->FixedHeight()) r.bottom = r.top + child->FixedHeight();
     r.right = std::max(r.left, r.right);
     r.bottom = std::max(r.top, r.bottom);
@@ -163,7 +163,7 @@ void VerticalLayout::LayoutChildren(const RECT& inner) {
   for (size_t i = 0; i < placed.size(); ++i) {
     const RECT& m = placed[i]->Margin();
     y += m.top;
-    const int right = placed[i]->FixedWidth() ? inner.left + m.left + placed[i]->FixedWidth() : inner.right - m.right;
+    const int right = placed[i]->DesiredWidth() ? inner.left + m.left + placed[i]->DesiredWidth() : inner.right - m.right;
     placed[i]->SetPos(RECT{inner.left + m.left, y, std::max<LONG>(inner.left + m.left, right), y + heights[i]});
     y += heights[i] + m.bottom + ChildGap();
   }
@@ -175,7 +175,7 @@ void HorizontalLayout::LayoutChildren(const RECT& inner) {
   for (const auto& child : children_) {
     if (!TakesPart(*child)) continue;
     placed.push_back(child.get());
-    spans.push_back(Span{child->FixedWidth(), child->Margin().left, child->Margin().right});
+    spans.push_back(Span{child->DesiredWidth(), child->Margin().left, child->Margin().right});
   }
   const std::vector<int> widths = ShareAxis(spans, inner.right - inner.left, ChildGap());
   int x = inner.left;

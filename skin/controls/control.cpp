@@ -94,6 +94,12 @@ void Control::SetPos(const RECT& rect) {
   Invalidate();
 }
 
+int Control::DesiredWidth() const {
+  if (!auto_width_) return fixed_width_;
+  const std::wstring text = Text();
+  return ClampMeasure(MeasureText(text).cx + look_.padding.left + look_.padding.right + 2);
+}
+
 void Control::SetFixedWidth(int width) {
   width = ClampMeasure(width);
   if (width == fixed_width_) return;
@@ -146,6 +152,7 @@ void Control::SetText(std::wstring text) {
   if (text == text_) return;
   text_ = std::move(text);
   Invalidate();
+  if (auto_width_) NeedLayout();
 }
 
 bool Control::SetImage(std::wstring_view spec) {
@@ -200,6 +207,9 @@ bool Control::SetAttribute(std::wstring_view name, std::wstring_view value, std:
   } else if (is(L"margin")) {
     if (!ParseRect(value, rect)) return Bad(error, name, value);
     margin_ = rect;
+  } else if (is(L"autowidth")) {
+    if (!ParseBool(value, flag)) return Bad(error, name, value);
+    auto_width_ = flag;
   } else if (is(L"float")) {
     if (!ParseBool(value, flag)) return Bad(error, name, value);
     float_ = flag;

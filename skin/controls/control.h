@@ -69,6 +69,8 @@ class Control {
   [[nodiscard]] const RECT& Rect() const { return rect_; }
   virtual void SetPos(const RECT& rect);
   [[nodiscard]] int FixedWidth() const { return fixed_width_; }
+  // The width layouts give the control: fixed, or with autowidth its text's width and padding.
+  [[nodiscard]] int DesiredWidth() const;
   [[nodiscard]] int FixedHeight() const { return fixed_height_; }
   void SetFixedWidth(int width);
   void SetFixedHeight(int height);
@@ -150,6 +152,7 @@ class Control {
   bool visible_ = true;
   bool enabled_ = true;
   bool take_mouse_ = false;
+  bool auto_width_ = false;
   std::wstring text_;
   std::wstring tooltip_;
   UINT_PTR tag_ = 0;

@@ -63,7 +63,7 @@ bool ParseMarkup(const std::vector<uint8_t>& bytes, MarkupNode& root, std::wstri
   base::ComPtr<IStream> stream;
   stream.Attach(::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
   base::ComPtr<IXmlReader> reader;
-  if (!stream || FAILED(xml.create_reader(IID_IXmlReader, reinterpret_cast<void**>(reader.GetAddressOf()), nullptr))) {
+  if (!stream || FAILED(xml.create_reader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.GetAddressOf()), nullptr))) {
     return Fail(error, L"the XML reader could not be created");
   }
   (void)reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
