@@ -57,6 +57,11 @@ bool ParseMarkup(const std::vector<uint8_t>& bytes, MarkupNode& root, std::wstri
   if (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
     return Fail(error, L"skin files are UTF-8, not UTF-16");
   }
+  // Checked here rather than left to the reader, which on some systems replaces bad sequences.
+  if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes.data()),
+                            static_cast<int>(bytes.size()), nullptr, 0) <= 0) {
+    return Fail(error, L"the skin file is not UTF-8");
+  }
   const XmlLiteEntryPoints& xml = XmlLite();
   if (!xml.create_reader) return Fail(error, L"the XML reader of the system is missing");
 
