@@ -59,6 +59,14 @@ skin::Control* CUseZipResourceDuiWnd::FindControl(std::wstring_view name) const 
   return root_ && !name.empty() ? root_->FindControl(name) : nullptr;
 }
 
+CUseZipResourceDuiWnd* CUseZipResourceDuiWnd::FromHandle(HWND window) {
+  if (!window) return nullptr;
+  // The class's procedure: the tooltip subclasses the window itself.
+  WNDPROC procedure = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(window, GCLP_WNDPROC));
+  if (procedure != &CUseZipResourceDuiWnd::WindowProcedure) return nullptr;
+  return reinterpret_cast<CUseZipResourceDuiWnd*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
 bool CUseZipResourceDuiWnd::RegisterWindowClass() const {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW existing{sizeof(existing)};

@@ -67,6 +67,8 @@ class CUseZipResourceDuiWnd : public skin::ControlHost {
   // Creates the window (owned by parent for pop-ups). Null when it could not be made.
   HWND Create(HWND parent, DWORD style, DWORD exStyle, int x = CW_USEDEFAULT, int y = CW_USEDEFAULT);
   [[nodiscard]] HWND GetHWND() const { return window_; }
+  // The skinned window object of a window handle (null for any other window).
+  static CUseZipResourceDuiWnd* FromHandle(HWND window);
   // Centres the window over another one (or the work area when null), kept on the work area.
   void CenterWindow(HWND over = nullptr) const;
   // Posts WM_CLOSE with the code as wParam, if the window still exists.

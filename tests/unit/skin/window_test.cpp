@@ -22,6 +22,7 @@
 #include "skin/window/dialog_base.h"
 #include "skin/window/skin_failure.h"
 #include "tests/support/test_support.h"
+#include "tests/unit/skin/modal_script.h"
 #include "tests/unit/skin/zip_writer.h"
 
 namespace {
@@ -70,48 +71,14 @@ class TestDialog : public CDlgBase {
   std::wstring skin_;
 };
 
-// Runs the dialog modally; once it is on screen the script acts on it from inside its loop. A
-// dialog still open after the time limit is closed, so that a broken dialog fails the test.
-CDlgBase* g_dialog = nullptr;
-std::function<void(HWND)> g_script;
-int g_ticks = 0;
-
-void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND window = g_dialog ? g_dialog->GetHWND() : nullptr;
-  if (++g_ticks > 400) {
-    ::KillTimer(nullptr, id);
-    ADD_FAILURE() << "the dialog was still open after its script";
-    if (window) ::PostMessageW(window, WM_CLOSE, 0, 0);
-    return;
-  }
-  if (!window || !::IsWindowVisible(window) || !g_script) return;
-  auto script = std::move(g_script);
-  g_script = nullptr;
-  g_dialog->LayoutNow();
-  script(window);
-}
+using skin_test::Click;
+using skin_test::Key;
 
 INT_PTR RunScripted(CDlgBase& dialog, std::function<void(HWND)> script) {
-  g_dialog = &dialog;
-  g_script = std::move(script);
-  g_ticks = 0;
-  const UINT_PTR timer = ::SetTimer(nullptr, 0, 25, &ScriptTimer);
-  const INT_PTR result = dialog.DoModal(nullptr);
-  ::KillTimer(nullptr, timer);
-  g_dialog = nullptr;
-  return result;
+  return skin_test::RunWithScript(
+      dialog.WindowClassName(), [script](CUseZipResourceDuiWnd& window) { script(window.GetHWND()); },
+      [&] { return dialog.DoModal(nullptr); });
 }
-
-void Click(const CUseZipResourceDuiWnd& window, const wchar_t* name) {
-  const skin::Control* control = window.FindControl(name);
-  ASSERT_TRUE(control) << name;
-  const RECT& r = control->Rect();
-  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  ::PostMessageW(window.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-  ::PostMessageW(window.GetHWND(), WM_LBUTTONUP, 0, at);
-}
-
-void Key(HWND window, WPARAM key) { ::PostMessageW(window, WM_KEYDOWN, key, 0); }
 
 class SkinWindowTest : public ::testing::Test {
  protected:
