@@ -186,7 +186,6 @@ bool Control::SetAttribute(std::wstring_view name, std::wstring_view value, std:
   int number = 0;
   bool flag = false;
   RECT rect{};
-  Argb colour = 0;
   if (is(L"name")) {
     name_ = std::wstring(value);
   } else if (is(L"text")) {
@@ -225,7 +224,19 @@ bool Control::SetAttribute(std::wstring_view name, std::wstring_view value, std:
   } else if (is(L"mouse")) {
     if (!ParseBool(value, flag)) return Bad(error, name, value);
     take_mouse_ = flag;
-  } else if (is(L"background")) {
+  } else {
+    return SetLookAttribute(name, value, error);
+  }
+  return true;
+}
+
+bool Control::SetLookAttribute(std::wstring_view name, std::wstring_view value, std::wstring* error) {
+  const auto is = [&](const wchar_t* key) { return base::EqualsNoCase(name, key); };
+  int number = 0;
+  bool flag = false;
+  RECT rect{};
+  Argb colour = 0;
+  if (is(L"background")) {
     if (!ParseColor(value, colour)) return Bad(error, name, value);
     background_ = colour;
   } else if (is(L"border")) {
@@ -319,6 +330,8 @@ void Control::OnMouseEnter() {
 }
 
 void Control::OnMouseLeave() {
+  // A control that was disabled while the pointer was over it never had its enter.
+  if (!hot_) return;
   hot_ = false;
   Invalidate();
   Notify(L"mouseleave");

@@ -129,6 +129,8 @@ class Control {
   friend class Container;
   void PaintBackground(HDC dc);
   void PaintImage(HDC dc, const std::wstring& spec) const;
+  // The look's half of SetAttribute: colours, pictures, font and text layout.
+  bool SetLookAttribute(std::wstring_view name, std::wstring_view value, std::wstring* error);
   void PaintBorder(HDC dc) const { PaintFrame(dc, border_); }
   void PaintFrame(HDC dc, Argb colour) const;
   // Draws text in the control's look (colour given) inside the rectangle less the padding.
