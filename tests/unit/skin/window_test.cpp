@@ -197,6 +197,14 @@ TEST_F(SkinWindowTest, TheCaptionDragsExceptWhereAControlTakesTheMouse) {
       ::ClientToScreen(window, &p);
       return ::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
     };
+    // The skin draws the caption: the platform's is gone, the children are clipped.
+    const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
+    EXPECT_EQ(style & WS_CAPTION, 0);
+    EXPECT_EQ(style & (WS_CLIPCHILDREN | WS_CLIPSIBLINGS), WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 320);
+    EXPECT_EQ(client.bottom, 220);
     EXPECT_EQ(hitAt(L"title"), HTCAPTION);
     EXPECT_EQ(hitAt(L"closebtn"), HTCLIENT);
     EXPECT_EQ(hitAt(L"go"), HTCLIENT);
