@@ -18,6 +18,7 @@ namespace {
 constexpr wchar_t kMainClass[] = L"QuellinMainFrameClass-b1f78b3cc4bd764c";
 constexpr UINT kCommandDelete = 20009;
 constexpr UINT kCommandAbout = 21801;
+constexpr int kViewId = 101;
 
 struct Search {
   DWORD process;
@@ -128,6 +129,39 @@ TEST(ViewerDialogs, ClosingTheDeleteQuestionKeepsTheFileAndEnterGoesOnToDelete) 
     wentOn = !base::FileExists(picture) || WaitForWindow(viewer.Id(), L"#32770", 0) != nullptr;
   }
   EXPECT_TRUE(wentOn);
+}
+
+TEST(ViewerDialogs, TheFirstWheelTurnAsksOnceAndTheAnswerIsSavedAtOnce) {
+  testing_support::TempDir data;
+  testing_support::TempDir pictures;
+  const std::wstring picture = pictures.File(L"tiny.bmp");
+  ASSERT_TRUE(testing_support::WriteBytes(picture, TinyBitmap()));
+  Viewer viewer(testing_support::BinDir() + L"QuellinImg.exe", L"\"" + picture + L"\"", data.Path());
+  HWND main = WaitForWindow(viewer.Id(), kMainClass);
+  ASSERT_TRUE(main);
+  HWND view = ::GetDlgItem(main, kViewId);
+  ASSERT_TRUE(view);
+  RECT area{};
+  ::GetWindowRect(view, &area);
+  const LPARAM at = MAKELPARAM((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+  ::PostMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), at);
+  HWND question = WaitForWindow(viewer.Id(), L"DlgMouseWheelFavorite2");
+  ASSERT_TRUE(question);
+  // A second turn while the question is open asks nothing more.
+  ::PostMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), at);
+  ::Sleep(300);
+  // Enter takes the answer as it stands: stepping through pictures, and do not ask again.
+  ::PostMessageW(question, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_TRUE(WaitUntilGone(question));
+  const std::wstring settings = data.File(L"config.ini");
+  for (int i = 0; i < 50 && ::GetPrivateProfileIntW(L"app", L"show_wheel_favorite", -1, settings.c_str()) != 0; ++i) {
+    ::Sleep(100);
+  }
+  EXPECT_EQ(::GetPrivateProfileIntW(L"app", L"show_wheel_favorite", -1, settings.c_str()), 0u);
+  EXPECT_EQ(::GetPrivateProfileIntW(L"app", L"mouse_wheel_action", -1, settings.c_str()), 0u);
+  ::PostMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), at);
+  ::Sleep(500);
+  EXPECT_EQ(WaitForWindow(viewer.Id(), L"DlgMouseWheelFavorite2", 0), nullptr) << "asked only once";
 }
 
 TEST(ViewerDialogs, TheAboutBoxOpensFromTheCommandAndEscapeClosesIt) {
