@@ -31,8 +31,8 @@ class Builder {
       } else if (base::EqualsNoCase(key, L"shadow")) {
         ok = ParseBool(value, out_.window.shadow);
       } else if (base::EqualsNoCase(key, L"shadowimage")) {
-        ImageSpec spec;
-        ok = ParseImageSpec(value, spec);
+        ImageDescription description;
+        ok = ParseImageDescription(value, description);
         out_.window.shadow_image = value;
       } else {
         return Fail(error_, file_, node.line, L"<Window> has no attribute " + key);
@@ -67,7 +67,7 @@ class Builder {
   }
 
   bool Font(const MarkupNode& node) {
-    FontSpec spec;
+    FontDescription description;
     std::wstring id;
     bool makeDefault = false;
     for (const auto& [key, value] : node.attributes) {
@@ -76,15 +76,15 @@ class Builder {
         id = value;
       } else if (base::EqualsNoCase(key, L"face")) {
         ok = !value.empty() && value.size() < LF_FACESIZE;
-        spec.face = value;
+        description.face = value;
       } else if (base::EqualsNoCase(key, L"size")) {
-        ok = ParseInt(value, spec.size) && spec.size > 0 && spec.size <= 200;
+        ok = ParseInt(value, description.size) && description.size > 0 && description.size <= 200;
       } else if (base::EqualsNoCase(key, L"bold")) {
-        ok = ParseBool(value, spec.bold);
+        ok = ParseBool(value, description.bold);
       } else if (base::EqualsNoCase(key, L"italic")) {
-        ok = ParseBool(value, spec.italic);
+        ok = ParseBool(value, description.italic);
       } else if (base::EqualsNoCase(key, L"underline")) {
-        ok = ParseBool(value, spec.underline);
+        ok = ParseBool(value, description.underline);
       } else if (base::EqualsNoCase(key, L"default")) {
         ok = ParseBool(value, makeDefault);
       } else {
@@ -93,7 +93,7 @@ class Builder {
       if (!ok) return Fail(error_, file_, node.line, L"attribute " + key + L" of <Font> cannot be read");
     }
     if (id.empty()) return Fail(error_, file_, node.line, L"<Font> needs an id");
-    out_.resources->AddFont(id, spec, makeDefault);
+    out_.resources->AddFont(id, description, makeDefault);
     return true;
   }
 

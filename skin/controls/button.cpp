@@ -9,8 +9,8 @@ namespace skin {
 namespace {
 
 bool ReadImage(std::wstring_view value, std::wstring& out) {
-  ImageSpec spec;
-  if (!ParseImageSpec(value, spec)) return false;
+  ImageDescription description;
+  if (!ParseImageDescription(value, description)) return false;
   out = std::wstring(value);
   return true;
 }

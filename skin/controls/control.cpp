@@ -155,10 +155,10 @@ void Control::SetText(std::wstring text) {
   if (auto_width_) NeedLayout();
 }
 
-bool Control::SetImage(std::wstring_view spec) {
-  ImageSpec parsed;
-  if (!ParseImageSpec(spec, parsed)) return false;
-  image_ = std::wstring(spec);
+bool Control::SetImage(std::wstring_view description) {
+  ImageDescription parsed;
+  if (!ParseImageDescription(description, parsed)) return false;
+  image_ = std::wstring(description);
   Invalidate();
   return true;
 }
@@ -278,10 +278,10 @@ void Control::PaintBackground(HDC dc) {
   PaintImage(dc, image_);
 }
 
-void Control::PaintImage(HDC dc, const std::wstring& spec) const {
-  if (spec.empty() || !resources_) return;
-  ImageSpec parsed;
-  if (!ParseImageSpec(spec, parsed) || parsed.Empty()) return;
+void Control::PaintImage(HDC dc, const std::wstring& description) const {
+  if (description.empty() || !resources_) return;
+  ImageDescription parsed;
+  if (!ParseImageDescription(description, parsed) || parsed.Empty()) return;
   const FCObjImage* picture = resources_->Picture(parsed.file);
   if (!picture) return;
   const ImagePlacement placement = PlaceImage(SIZE{picture->Width(), picture->Height()}, parsed, rect_);

@@ -97,7 +97,7 @@ class Control {
   void SetUserData(std::wstring data) { user_data_ = std::move(data); }
 
   // The background picture (the image syntax of values.h); false for text it cannot read.
-  bool SetImage(std::wstring_view spec);
+  bool SetImage(std::wstring_view description);
   void SetBackground(Argb colour);
   [[nodiscard]] TextLook& Look() { return look_; }
   [[nodiscard]] const TextLook& Look() const { return look_; }
@@ -128,7 +128,7 @@ class Control {
  protected:
   friend class Container;
   void PaintBackground(HDC dc);
-  void PaintImage(HDC dc, const std::wstring& spec) const;
+  void PaintImage(HDC dc, const std::wstring& description) const;
   // The look's half of SetAttribute: colours, pictures, font and text layout.
   bool SetLookAttribute(std::wstring_view name, std::wstring_view value, std::wstring* error);
   void PaintBorder(HDC dc) const { PaintFrame(dc, border_); }

@@ -101,8 +101,8 @@ bool ParseColor(std::wstring_view text, Argb& out) {
   return true;
 }
 
-bool ParseImageSpec(std::wstring_view text, ImageSpec& out) {
-  out = ImageSpec{};
+bool ParseImageDescription(std::wstring_view text, ImageDescription& out) {
+  out = ImageDescription{};
   text = Trim(text);
   if (text.empty()) return true;
   if (text.find(L'=') == std::wstring_view::npos) {

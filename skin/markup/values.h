@@ -32,7 +32,7 @@ bool ParseColor(std::wstring_view text, Argb& out);
 // hole='true' fade='128'. source is the part of the bitmap; dest the place inside the control
 // (control coordinates; the whole control when absent); corner the nine-grid margins of the
 // source that keep their size; hole leaves the middle cell out.
-struct ImageSpec {
+struct ImageDescription {
   std::wstring file;
   RECT source{};
   bool has_source = false;
@@ -45,8 +45,8 @@ struct ImageSpec {
   [[nodiscard]] bool Empty() const { return file.empty(); }
 };
 
-// An empty text gives an empty spec (no picture) and succeeds.
-bool ParseImageSpec(std::wstring_view text, ImageSpec& out);
+// An empty text gives an empty description (no picture) and succeeds.
+bool ParseImageDescription(std::wstring_view text, ImageDescription& out);
 
 // Text alignment keywords separated by blanks or commas: left, center, right, top, vcenter,
 // bottom. Answers DrawText flags.

@@ -31,23 +31,23 @@ void FitPair(LONG first, LONG second, LONG span, LONG& outFirst, LONG& outSecond
 
 }  // namespace
 
-ImagePlacement PlaceImage(SIZE bitmap, const ImageSpec& spec, const RECT& control) {
+ImagePlacement PlaceImage(SIZE bitmap, const ImageDescription& description, const RECT& control) {
   ImagePlacement placement;
   const RECT whole{0, 0, bitmap.cx, bitmap.cy};
   if (bitmap.cx <= 0 || bitmap.cy <= 0) return placement;
-  if (!Intersect(spec.has_source ? spec.source : whole, whole, placement.source)) return placement;
+  if (!Intersect(description.has_source ? description.source : whole, whole, placement.source)) return placement;
   RECT dest = control;
-  if (spec.has_dest) {
+  if (description.has_dest) {
     // Offsets are relative to the control; computed wide so that no skin number can wrap.
     const auto at = [](LONG origin, LONG offset) {
       return static_cast<LONG>(std::clamp<long long>(static_cast<long long>(origin) + offset, INT_MIN / 2, INT_MAX / 2));
     };
-    dest = RECT{at(control.left, spec.dest.left), at(control.top, spec.dest.top), at(control.left, spec.dest.right),
-                at(control.top, spec.dest.bottom)};
+    dest = RECT{at(control.left, description.dest.left), at(control.top, description.dest.top), at(control.left, description.dest.right),
+                at(control.top, description.dest.bottom)};
   }
   if (!Intersect(dest, control, placement.dest)) return placement;
 
-  RECT corner = spec.corner;
+  RECT corner = description.corner;
   ClampPair(corner.left, corner.right, placement.source.right - placement.source.left);
   ClampPair(corner.top, corner.bottom, placement.source.bottom - placement.source.top);
   placement.corner = corner;
@@ -59,13 +59,13 @@ ImagePlacement PlaceImage(SIZE bitmap, const ImageSpec& spec, const RECT& contro
   return placement;
 }
 
-void DrawPlacedImage(HDC dc, const FCObjImage& picture, const ImagePlacement& placement, const ImageSpec& spec) {
+void DrawPlacedImage(HDC dc, const FCObjImage& picture, const ImagePlacement& placement, const ImageDescription& description) {
   if (!placement.drawable || !picture.IsValid() || !picture.SectionHandle()) return;
   base::MemoryDc memory(::CreateCompatibleDC(dc));
   if (!memory) return;
   base::SelectGuard select(memory.Get(), picture.SectionHandle());
   const bool alpha = picture.BitsPerPixel() == 32;
-  const BLENDFUNCTION blend{AC_SRC_OVER, 0, spec.fade, static_cast<BYTE>(alpha ? AC_SRC_ALPHA : 0)};
+  const BLENDFUNCTION blend{AC_SRC_OVER, 0, description.fade, static_cast<BYTE>(alpha ? AC_SRC_ALPHA : 0)};
   const int previousMode = ::SetStretchBltMode(dc, COLORONCOLOR);
 
   const RECT& s = placement.source;
@@ -78,11 +78,11 @@ void DrawPlacedImage(HDC dc, const FCObjImage& picture, const ImagePlacement& pl
   const LONG dy[4] = {d.top, d.top + dc2.top, d.bottom - dc2.bottom, d.bottom};
   for (int row = 0; row < 3; ++row) {
     for (int column = 0; column < 3; ++column) {
-      if (spec.hole && row == 1 && column == 1) continue;
+      if (description.hole && row == 1 && column == 1) continue;
       const int sw = sx[column + 1] - sx[column], sh = sy[row + 1] - sy[row];
       const int dw = dx[column + 1] - dx[column], dh = dy[row + 1] - dy[row];
       if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) continue;
-      if (alpha || spec.fade != 255) {
+      if (alpha || description.fade != 255) {
         ::GdiAlphaBlend(dc, dx[column], dy[row], dw, dh, memory.Get(), sx[column], sy[row], sw, sh, blend);
       } else {
         ::StretchBlt(dc, dx[column], dy[row], dw, dh, memory.Get(), sx[column], sy[row], sw, sh, SRCCOPY);

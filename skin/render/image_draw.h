@@ -17,10 +17,10 @@ struct ImagePlacement {
   bool drawable = false;
 };
 
-// Where and what to draw of a bitmap of the given size for the spec in the control's rectangle.
-ImagePlacement PlaceImage(SIZE bitmap, const ImageSpec& spec, const RECT& control);
+// Where and what to draw of a bitmap of the given size for the description in the control's rectangle.
+ImagePlacement PlaceImage(SIZE bitmap, const ImageDescription& description, const RECT& control);
 
 // Draws a premultiplied 32-bit picture (or a 24-bit one, opaque) as placed.
-void DrawPlacedImage(HDC dc, const FCObjImage& picture, const ImagePlacement& placement, const ImageSpec& spec);
+void DrawPlacedImage(HDC dc, const FCObjImage& picture, const ImagePlacement& placement, const ImageDescription& description);
 
 }  // namespace skin

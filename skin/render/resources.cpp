@@ -9,16 +9,16 @@ namespace skin {
 
 SkinResources::SkinResources(std::shared_ptr<const ZipArchive> archive) : archive_(std::move(archive)) {}
 
-void SkinResources::AddFont(const std::wstring& id, const FontSpec& spec, bool makeDefault) {
+void SkinResources::AddFont(const std::wstring& id, const FontDescription& description, bool makeDefault) {
   LOGFONTW font{};
-  font.lfHeight = -spec.size;
-  font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-  font.lfItalic = spec.italic ? TRUE : FALSE;
-  font.lfUnderline = spec.underline ? TRUE : FALSE;
+  font.lfHeight = -description.size;
+  font.lfWeight = description.bold ? FW_BOLD : FW_NORMAL;
+  font.lfItalic = description.italic ? TRUE : FALSE;
+  font.lfUnderline = description.underline ? TRUE : FALSE;
   font.lfCharSet = DEFAULT_CHARSET;
   font.lfQuality = CLEARTYPE_QUALITY;
   font.lfOutPrecision = OUT_TT_PRECIS;
-  wcsncpy_s(font.lfFaceName, spec.face.c_str(), _TRUNCATE);
+  wcsncpy_s(font.lfFaceName, description.face.c_str(), _TRUNCATE);
   base::FontHandle handle(::CreateFontIndirectW(&font));
   if (!handle) return;
   fonts_[id] = std::move(handle);

@@ -17,7 +17,7 @@ namespace skin {
 
 using AttributeList = std::vector<std::pair<std::wstring, std::wstring>>;
 
-struct FontSpec {
+struct FontDescription {
   std::wstring face = L"微软雅黑";
   int size = 13;  // character height in pixels
   bool bold = false;
@@ -37,7 +37,7 @@ class SkinResources {
   [[nodiscard]] const ZipArchive& Archive() const { return *archive_; }
 
   // Fonts by id; the first font added, or the one marked default, serves an empty or unknown id.
-  void AddFont(const std::wstring& id, const FontSpec& spec, bool makeDefault);
+  void AddFont(const std::wstring& id, const FontDescription& description, bool makeDefault);
   [[nodiscard]] HFONT Font(const std::wstring& id) const;
 
   void AddStyle(const std::wstring& id, AttributeList attributes) { styles_[id] = std::move(attributes); }

@@ -50,7 +50,7 @@ class CUseZipResourceDuiWnd : public skin::ControlHost {
   CUseZipResourceDuiWnd(const CUseZipResourceDuiWnd&) = delete;
   CUseZipResourceDuiWnd& operator=(const CUseZipResourceDuiWnd&) = delete;
 
-  // Hooks, in the order of the contract.
+  // Hooks, in the order of their slots.
   [[nodiscard]] virtual const wchar_t* WindowClassName() const = 0;
   // Sees every message first; set handled to stop the base from acting on it.
   virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);

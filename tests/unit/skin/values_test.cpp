@@ -7,7 +7,7 @@
 
 namespace {
 
-using skin::ImageSpec;
+using skin::ImageDescription;
 
 bool Inside(const RECT& inner, const RECT& outer) {
   return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
@@ -32,23 +32,23 @@ TEST(SkinValues, ReadsWhatSkinsWriteAndRefusesTheRest) {
   EXPECT_EQ(r.right, 3);
   for (const wchar_t* bad : {L"1,2,3", L"1,2,3,4,5", L"1,,3,4", L"a,b,c,d"}) EXPECT_FALSE(skin::ParseRect(bad, r)) << bad;
 
-  ImageSpec spec;
-  EXPECT_TRUE(skin::ParseImageSpec(L"images/ok.png", spec));
-  EXPECT_EQ(spec.file, L"images/ok.png");
-  EXPECT_FALSE(spec.has_source);
-  EXPECT_TRUE(skin::ParseImageSpec(
-      L"file='images/icon1.png' source='20,0,40,20' dest='12,8,32,28' corner='4,2,4,6' hole='true' fade='128'", spec));
-  EXPECT_EQ(spec.file, L"images/icon1.png");
-  EXPECT_TRUE(spec.has_source && spec.has_dest && spec.hole);
-  EXPECT_EQ(spec.source.left, 20);
-  EXPECT_EQ(spec.dest.bottom, 28);
-  EXPECT_EQ(spec.corner.bottom, 6);
-  EXPECT_EQ(spec.fade, 128);
-  EXPECT_TRUE(skin::ParseImageSpec(L"", spec));
-  EXPECT_TRUE(spec.Empty());
+  ImageDescription description;
+  EXPECT_TRUE(skin::ParseImageDescription(L"images/ok.png", description));
+  EXPECT_EQ(description.file, L"images/ok.png");
+  EXPECT_FALSE(description.has_source);
+  EXPECT_TRUE(skin::ParseImageDescription(
+      L"file='images/icon1.png' source='20,0,40,20' dest='12,8,32,28' corner='4,2,4,6' hole='true' fade='128'", description));
+  EXPECT_EQ(description.file, L"images/icon1.png");
+  EXPECT_TRUE(description.has_source && description.has_dest && description.hole);
+  EXPECT_EQ(description.source.left, 20);
+  EXPECT_EQ(description.dest.bottom, 28);
+  EXPECT_EQ(description.corner.bottom, 6);
+  EXPECT_EQ(description.fade, 128);
+  EXPECT_TRUE(skin::ParseImageDescription(L"", description));
+  EXPECT_TRUE(description.Empty());
   for (const wchar_t* bad : {L"file='a.png", L"file=a.png", L"file='a.png' source='1,2'", L"file='a.png'source='1,2,3,4'",
                              L"source='1,2,3,4'", L"file='a.png' colour='red'", L"file='a.png' fade='300'"}) {
-    EXPECT_FALSE(skin::ParseImageSpec(bad, spec)) << bad;
+    EXPECT_FALSE(skin::ParseImageDescription(bad, description)) << bad;
   }
 }
 
@@ -56,7 +56,7 @@ TEST(SkinValues, PlacementStaysInsideTheBitmapAndTheControl) {
   const SIZE bitmap{40, 20};
   const RECT control{100, 50, 160, 80};
   const struct {
-    const wchar_t* spec;
+    const wchar_t* description;
     bool drawable;
     RECT source;
     RECT dest;
@@ -71,10 +71,10 @@ TEST(SkinValues, PlacementStaysInsideTheBitmapAndTheControl) {
       {L"file='a' dest='99999,99999,-99999,-99999'", false, {}, {}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.spec);
-    ImageSpec spec;
-    ASSERT_TRUE(skin::ParseImageSpec(c.spec, spec));
-    const skin::ImagePlacement p = skin::PlaceImage(bitmap, spec, control);
+    SCOPED_TRACE(c.description);
+    ImageDescription description;
+    ASSERT_TRUE(skin::ParseImageDescription(c.description, description));
+    const skin::ImagePlacement p = skin::PlaceImage(bitmap, description, control);
     EXPECT_EQ(p.drawable, c.drawable);
     if (!c.drawable) continue;
     EXPECT_TRUE(EqualRect(&p.source, &c.source));
@@ -83,9 +83,9 @@ TEST(SkinValues, PlacementStaysInsideTheBitmapAndTheControl) {
   // Corners never overlap and never pass the source or the destination, whatever the skin says.
   for (const wchar_t* corner : {L"4,2,4,6", L"30,30,30,30", L"-5,-5,-5,-5", L"100000,0,100000,0", L"0,19,0,19"}) {
     SCOPED_TRACE(corner);
-    ImageSpec spec;
-    ASSERT_TRUE(skin::ParseImageSpec(std::wstring(L"file='a' dest='0,0,10,8' corner='") + corner + L"'", spec));
-    const skin::ImagePlacement p = skin::PlaceImage(bitmap, spec, control);
+    ImageDescription description;
+    ASSERT_TRUE(skin::ParseImageDescription(std::wstring(L"file='a' dest='0,0,10,8' corner='") + corner + L"'", description));
+    const skin::ImagePlacement p = skin::PlaceImage(bitmap, description, control);
     ASSERT_TRUE(p.drawable);
     EXPECT_TRUE(Inside(p.source, RECT{0, 0, 40, 20}));
     EXPECT_TRUE(Inside(p.dest, control));
@@ -99,9 +99,9 @@ TEST(SkinValues, PlacementStaysInsideTheBitmapAndTheControl) {
     EXPECT_GE(p.dest_corner.bottom, 0);
   }
   // An empty bitmap draws nothing.
-  ImageSpec spec;
-  ASSERT_TRUE(skin::ParseImageSpec(L"file='a'", spec));
-  EXPECT_FALSE(skin::PlaceImage(SIZE{0, 0}, spec, control).drawable);
+  ImageDescription description;
+  ASSERT_TRUE(skin::ParseImageDescription(L"file='a'", description));
+  EXPECT_FALSE(skin::PlaceImage(SIZE{0, 0}, description, control).drawable);
 }
 
 }  // namespace
