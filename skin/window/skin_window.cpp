@@ -8,6 +8,8 @@
 #include "base/handles.h"
 #include "skin/archive/resource_archive.h"
 #include "skin/controls/edit.h"
+#include "skin/render/resources.h"
+#include "skin/window/shadow_window.h"
 #include "skin/window/skin_failure.h"
 
 namespace {
@@ -15,6 +17,8 @@ namespace {
 // The caption bits the skin draws itself, and the clipping every skinned window wants.
 constexpr LONG_PTR kCaptionBits = WS_CAPTION;  // 0x00C00000
 constexpr LONG_PTR kClipBits = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;  // 0x06000000
+// The shadow of a skin that asks for one and names no picture of its own.
+constexpr wchar_t kDefaultShadow[] = L"file='share/shadow.png' corner='4,2,4,6' hole='true'";
 
 }  // namespace
 
@@ -166,7 +170,11 @@ LRESULT CUseZipResourceDuiWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:
       OnClose(wParam);
       return 0;
+    case WM_WINDOWPOSCHANGED:
+      if (shadow_) shadow_->Follow();
+      break;
     case WM_DESTROY:
+      shadow_.reset();
       // The native edits go with the window; the controls keep their texts.
       hot_ = pressed_ = nullptr;
       if (root_) root_->Attach(nullptr, resources_.get());
@@ -209,6 +217,7 @@ LRESULT CUseZipResourceDuiWnd::OnCreate(const CREATESTRUCTW& create) {
     ::SetWindowPos(window_, nullptr, 0, 0, sized.right - sized.left, sized.bottom - sized.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  if (look_.shadow) CreateShadow();
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
                                ::GetModuleHandleW(nullptr), nullptr);
@@ -230,6 +239,19 @@ LRESULT CUseZipResourceDuiWnd::OnCreate(const CREATESTRUCTW& create) {
   Notify(root_.get(), L"windowinit", 0, 0);
   return 0;
 }
+
+void CUseZipResourceDuiWnd::CreateShadow() {
+  // A shadow that cannot be drawn is left out: the window works without it.
+  skin::ImageDescription description;
+  const std::wstring& text = look_.shadow_image.empty() ? std::wstring(kDefaultShadow) : look_.shadow_image;
+  if (!skin::ParseImageDescription(text, description) || description.Empty()) return;
+  const FCObjImage* picture = resources_->Picture(description.file);
+  if (!picture) return;
+  auto shadow = std::make_unique<skin::ShadowWindow>(*picture, description);
+  if (shadow->Create(window_)) shadow_ = std::move(shadow);
+}
+
+HWND CUseZipResourceDuiWnd::ShadowHandle() const { return shadow_ ? shadow_->Handle() : nullptr; }
 
 bool CUseZipResourceDuiWnd::BuildControls(std::wstring* error) {
   if (ResourceKind() != skin::ResourceKind::kZipFile) {

@@ -8,8 +8,9 @@
 // the caption bits, gains clip-children and clip-siblings and has its frame recomputed around the
 // same client rectangle; the archive named by ArchiveName is opened, the skin named by
 // SkinFileName is built and attached (a skin that cannot be built is fatal: skin_failure.h); the
-// window takes the skin's size; OnWindowInit runs and the notification "windowinit" follows.
-// (A skin's shadow attributes are read, but no shadow window is drawn yet.)
+// window takes the skin's size; a skin with shadow="true" gets a drop shadow (shadow_window.h:
+// its shadowimage, or "file='share/shadow.png' corner='4,2,4,6' hole='true'"); OnWindowInit runs
+// and the notification "windowinit" follows.
 //
 // Notifications carry a type ("click", "selectchanged", "itemselect", "tabselect",
 // "textchanged", "setfocus", "killfocus", "mouseenter", "mouseleave", "windowinit"), the sender
@@ -40,6 +41,10 @@ struct Notification {
 
 enum class ResourceKind { kZipFile };
 
+}  // namespace skin
+
+namespace skin {
+class ShadowWindow;
 }  // namespace skin
 
 class CUseZipResourceDuiWnd : public skin::ControlHost {
@@ -81,6 +86,8 @@ class CUseZipResourceDuiWnd : public skin::ControlHost {
   }
   [[nodiscard]] skin::Control* Root() const { return root_.get(); }
   [[nodiscard]] const skin::WindowLook& Look() const { return look_; }
+  // The drop shadow's window, when the skin asked for one.
+  [[nodiscard]] HWND ShadowHandle() const;
   // Lays the controls out now if something changed since the last layout.
   void LayoutNow();
 
@@ -114,11 +121,13 @@ class CUseZipResourceDuiWnd : public skin::ControlHost {
   LRESULT OnHitTest(LPARAM lParam);
   void SetHot(skin::Control* control);
   void UpdateTooltip();
+  void CreateShadow();
 
   HWND window_ = nullptr;
   std::unique_ptr<skin::SkinResources> resources_;
   std::unique_ptr<skin::Control> root_;
   skin::WindowLook look_;
+  std::unique_ptr<skin::ShadowWindow> shadow_;
   skin::Control* hot_ = nullptr;
   skin::Control* pressed_ = nullptr;
   HWND tooltip_ = nullptr;

@@ -23,6 +23,7 @@
 #include "skin/window/skin_failure.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/skin/modal_script.h"
+#include "tests/unit/skin/test_png.h"
 #include "tests/unit/skin/zip_writer.h"
 
 namespace {
@@ -84,8 +85,12 @@ class SkinWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = std::make_unique<testing_support::TempDir>();
-    ASSERT_TRUE(testing_support::WriteBytes(folder_->File(L"test.zip"),
-                                            skin_test::WriteZip({{"test.xml", kSkin, true}})));
+    const std::vector<uint8_t> shadow = skin_test::Png(24, 24);
+    ASSERT_TRUE(testing_support::WriteBytes(
+        folder_->File(L"test.zip"),
+        skin_test::WriteZip({{"test.xml", kSkin, true},
+                             {"shadow.xml", "<Window size='200,100' shadow='true'><Control background='#FFFFFF'/></Window>", true},
+                             {"share/shadow.png", std::string(shadow.begin(), shadow.end()), false}})));
     skin::SetResourceFolder(folder_->Path(), L"test.zip");
   }
   void TearDown() override { skin::SetSkinFailureHandlerForTesting(nullptr); }
@@ -209,6 +214,47 @@ TEST_F(SkinWindowTest, TheCaptionDragsExceptWhereAControlTakesTheMouse) {
     EXPECT_EQ(hitAt(L"closebtn"), HTCLIENT);
     EXPECT_EQ(hitAt(L"go"), HTCLIENT);
     Click(dialog, L"done");
+  });
+}
+
+TEST_F(SkinWindowTest, AShadowLiesBehindItsWindowFollowsItAndGoesWithIt) {
+  TestDialog dialog(L"shadow.xml");
+  HWND shadow = nullptr;
+  const auto expectAround = [](HWND window, HWND around) {
+    RECT w{}, s{};
+    ::GetWindowRect(window, &w);
+    ::GetWindowRect(around, &s);
+    // The default shadow reaches 4 pixels left and right, 2 above and 6 below.
+    EXPECT_EQ(s.left, w.left - 4);
+    EXPECT_EQ(s.top, w.top - 2);
+    EXPECT_EQ(s.right, w.right + 4);
+    EXPECT_EQ(s.bottom, w.bottom + 6);
+  };
+  EXPECT_EQ(RunScripted(dialog,
+                        [&](HWND window) {
+                          shadow = dialog.ShadowHandle();
+                          ASSERT_TRUE(shadow);
+                          EXPECT_TRUE(::IsWindowVisible(shadow));
+                          const LONG_PTR ex = ::GetWindowLongPtrW(shadow, GWL_EXSTYLE);
+                          EXPECT_EQ(ex & (WS_EX_LAYERED | WS_EX_TRANSPARENT), WS_EX_LAYERED | WS_EX_TRANSPARENT);
+                          expectAround(window, shadow);
+                          RECT w{};
+                          ::GetWindowRect(window, &w);
+                          ::SetWindowPos(window, nullptr, w.left + 30, w.top + 20, 260, 140, SWP_NOZORDER | SWP_NOACTIVATE);
+                          expectAround(window, shadow);
+                          ::ShowWindow(window, SW_HIDE);
+                          EXPECT_FALSE(::IsWindowVisible(shadow));
+                          ::ShowWindow(window, SW_SHOWNA);
+                          EXPECT_TRUE(::IsWindowVisible(shadow));
+                          ::PostMessageW(window, WM_CLOSE, 0, 0);
+                        }),
+            CDlgBase::kCancel);
+  EXPECT_FALSE(::IsWindow(shadow));
+  // A skin without the shadow gets none.
+  TestDialog plain;
+  RunScripted(plain, [&](HWND window) {
+    EXPECT_EQ(plain.ShadowHandle(), nullptr);
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
   });
 }
 
