@@ -1,6 +1,13 @@
 #include "app/main_log.h"
 
-// The logging work (the CMyLog singleton and its marker file) fills these in.
-void OpenMainLog() {}
+#include "appconfig/folders.h"
+#include "base/log.h"
+#include "base/paths.h"
 
-void CloseMainLog() {}
+void OpenMainLog() {
+  const std::wstring folder = GetDataFolder();
+  if (folder.empty()) return;
+  CMyLog::Get().Open(base::JoinPath(folder, L"main.log"));
+}
+
+void CloseMainLog() { CMyLog::DestroyInstance(); }

@@ -1,6 +1,7 @@
 #include "app/process_objects.h"
 
 #include "image/current_image.h"
+#include "ipc/channel.h"
 #include "view/system_cache.h"
 #include "view/view_links.h"
 
@@ -14,5 +15,4 @@ void ReleasePreloaderAndFolderList() {
 // The usage-statistics work (the base-services plug-in wrapper) fills this in.
 void ReleaseBaseServices() {}
 
-// The message-channel work (CIPCMessageMgr) fills this in.
-void ReleaseMessageChannel() {}
+void ReleaseMessageChannel() { CIPCMessageMgr::DestroyInstance(); }

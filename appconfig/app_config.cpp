@@ -119,6 +119,7 @@ void AppConfig::Load() {
     LoadBool(f, L"set_default_viewer", set_default_viewer);
     LoadBool(f, L"default_viewer_start_tip", default_viewer_start_tip);
     LoadBool(f, L"user_set_default_viewer", user_set_default_viewer);
+    (void)base::ReadProfileString(f, kApp, L"feedback_url", feedback_url);
   }
   // Until the user has answered the wheel question, the wheel does neither.
   if (show_wheel_favorite == 1) mouse_wheel_action = kWheelNotChosen;

@@ -36,6 +36,9 @@ struct AppConfigValues {
   int set_default_viewer = 0;
   int default_viewer_start_tip = 1;
   int user_set_default_viewer = 0;
+  // The feedback server's address: https, or http to the loopback host. Read, never written:
+  // it is set by whoever deploys the product, and while it is empty no feedback is sent.
+  std::wstring feedback_url;
 
   // The display enhancement chosen in the adjustment window (0 = none). Kept with the settings
   // but never read from or written to the file.

@@ -158,6 +158,16 @@ bool CCurrentImage::SaveResized(const std::wstring& target, int width, int heigh
   return WriteFrom(*resized, target, AppConfig::Get().save_jpeg_quality, false, replacedOpenFile);
 }
 
+void CCurrentImage::ReleaseFile() {
+  if (!loader_) return;
+  DrainQueue();
+  loader_->ReleaseFile();
+}
+
+void CCurrentImage::ReloadFile() {
+  if (loader_ && !path_.empty()) loader_->Load(path_);
+}
+
 void CCurrentImage::SaveAs(HWND owner) {
   if (!loader_ || GetDisplaySize().cx == 0) return;
   std::wstring chosen;

@@ -27,6 +27,10 @@ class CCurrentImage {
   bool Save(const std::wstring& target, int quality);
   bool SaveResized(const std::wstring& target, int width, int height, bool* replacedOpenFile);
   void SaveAs(HWND owner);
+  // Lets go of the open file (after the background work on it ended), so that it can be moved or
+  // deleted; the picture stays known by its path. ReloadFile opens it again.
+  void ReleaseFile();
+  void ReloadFile();
   void CopyToClipboard();
   void Print();
   bool SetAsWallpaper();

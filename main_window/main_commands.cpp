@@ -186,10 +186,15 @@ void CDorvaneDlg::CmdDelete() {
     operation.fFlags = flags;
     return ::SHFileOperationW(&operation);
   };
+  // The picture on screen keeps its file open; it is let go for the move to the recycle bin.
+  CCurrentImage& image = CCurrentImage::Get();
+  image.ReleaseFile();
   recycle(FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT);
+  // Once more with the shell's own messages, so the user learns why.
+  if (base::FileExists(path)) recycle(FOF_ALLOWUNDO);
   if (base::FileExists(path)) {
-    // Once more with the shell's own messages, so the user learns why; the view stays.
-    recycle(FOF_ALLOWUNDO);
+    // Still there: the view stays on it.
+    image.ReloadFile();
     return;
   }
   OpenAndShow(GetCurrentFolderList().RemoveFile(path));

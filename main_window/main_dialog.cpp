@@ -201,11 +201,9 @@ INT_PTR CDorvaneDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_QUICK_INDEX_CHANGED: {
       if (auto* base = services::Find<services::IBaseServices>()) base->SetQuickIndexState(static_cast<int>(lParam));
-      if (auto* channel = services::Find<services::IMessageChannel>()) {
-        const uint32_t state = lParam != 0 ? 1 : 0;
-        const auto* bytes = reinterpret_cast<const uint8_t*>(&state);
-        channel->Send(services::kChannelQuickIndex, std::vector<uint8_t>(bytes, bytes + sizeof(state)));
-      }
+      IPC::Message message(main_channel::kCompanionRouting, main_channel::kQuickIndex);
+      message.WriteInt(lParam != 0 ? 1 : 0);
+      CIPCMessageMgr::Get().Send(message);
       return TRUE;
     }
     case WM_SET_DEFAULT_VIEWER:
@@ -252,11 +250,9 @@ BOOL CDorvaneDlg::OnInitDialog() {
   const LONG_PTR style = ::GetWindowLongPtrW(window_, GWL_STYLE);
   ::SetWindowLongPtrW(window_, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_CAPTION));
   ::SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-  if (auto* channel = services::Find<services::IMessageChannel>()) {
-    channel->Start();
-    channel->AddListener(this);
-    listening_ = true;
-  }
+  CIPCMessageMgr::Get().Connect();
+  CIPCMessageMgr::Get().AddListener(this);
+  listening_ = true;
   ::SetForegroundWindow(window_);
   ::SetTimer(window_, kCompanionTimer, 1000, nullptr);
   ::SetTimer(window_, kOriginTimer, 1000, nullptr);
@@ -286,6 +282,8 @@ void CDorvaneDlg::SetUpTitleStrip() {
     RECT rect{};
     ::GetWindowRect(label, &rect);
     ::SetWindowPos(label, nullptr, 105, 1, rect.right - rect.left, CTitleInfo::kTitleLabelHeight, SWP_NOZORDER);
+    // The template's placeholder never shows: the title fills the label once a picture opens.
+    ::SetWindowTextW(label, L"");
     ::ShowWindow(label, SW_SHOW);
   }
   title_font_.Reset(MakeTitleFont(FW_NORMAL));
@@ -452,10 +450,8 @@ void CDorvaneDlg::OnDestroy() {
   config_.last_position = config_.MakeWindowPlacement(window_);
   config_.Save();
   if (listening_) {
-    if (auto* channel = services::Find<services::IMessageChannel>()) {
-      channel->RemoveListener(this);
-      channel->Stop();
-    }
+    CIPCMessageMgr::Get().RemoveListener(this);
+    CIPCMessageMgr::Get().Close();
     listening_ = false;
   }
   view_.Destroy();

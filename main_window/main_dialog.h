@@ -18,13 +18,13 @@
 #include "main_window/chrome/toolbar.h"
 #include "main_window/main_messages.h"
 #include "services/feedback_dialog.h"
-#include "services/message_channel.h"
+#include "ipc/channel.h"
 #include "services/modal_dialog.h"
 #include "services/settings_dialog.h"
 #include "view/title_info.h"
 #include "view/window/main_image_view.h"
 
-class CDorvaneDlg : public services::IChannelListener {
+class CDorvaneDlg : public IChannelListener2 {
  public:
   static constexpr const wchar_t* kWindowClass = kMainWindowClass;
   static constexpr wchar_t kQuitMessageName[] = L"Quellin_quit_broadcast_msg";
@@ -55,9 +55,11 @@ class CDorvaneDlg : public services::IChannelListener {
   // Repositions toolbar, view and menu button.
   void RecalcLayout();
 
-  // The message channel's listener side: type 2 runs the exit sequence.
-  [[nodiscard]] int GetRoutingID() const override { return 2; }
-  int OnMessageReceived(uint32_t type, const std::vector<uint8_t>& payload) override;
+  // The message channel's listener side: type 2 (the companion asks every viewer to quit) runs the
+  // exit sequence; nothing else is taken.
+  [[nodiscard]] int32_t GetRoutingID() const override { return 2; }
+  void OnMessageReceived(const IPC::Message& message) override;
+  void OnPeerGone(bool) override {}
 
  private:
   using CommandHandler = void (CDorvaneDlg::*)();

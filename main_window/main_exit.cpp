@@ -89,9 +89,8 @@ void EndTrayCompanions() {
 
 }  // namespace
 
-int CDorvaneDlg::OnMessageReceived(uint32_t type, const std::vector<uint8_t>&) {
-  if (type == services::kChannelExit) RunExitSequence();
-  return 1;
+void CDorvaneDlg::OnMessageReceived(const IPC::Message& message) {
+  if (message.type() == main_channel::kExit) RunExitSequence();
 }
 
 void CDorvaneDlg::RunExitSequence() {
@@ -124,6 +123,6 @@ void CDorvaneDlg::CompleteExit() {
   WindowCount count{::GetCurrentProcessId()};
   ::EnumWindows(&CountOtherMainWindows, reinterpret_cast<LPARAM>(&count));
   if (count.others != 0) return;
-  if (auto* channel = services::Find<services::IMessageChannel>()) channel->Send(services::kChannelExit, {});
+  CIPCMessageMgr::Get().Send(IPC::Message(main_channel::kCompanionRouting, main_channel::kExit));
   EndTrayCompanions();
 }

@@ -2,6 +2,8 @@
 // The main window's private messages and command identifiers.
 #include <windows.h>
 
+#include <cstdint>
+
 inline constexpr UINT WM_REFRESH_CHROME = 0x81FC;       // invalidate the toolbar, show the picture again
 inline constexpr UINT WM_STARTUP_OPEN = 0x81FE;         // posted to itself at creation
 inline constexpr UINT WM_OPEN_PATH = 0x81FF;            // wParam: path (const wchar_t*); bring to front and open
@@ -54,3 +56,14 @@ enum : UINT {
 inline constexpr UINT_PTR kForcedExitTimer = 4096;
 inline constexpr UINT_PTR kCompanionTimer = 4097;
 inline constexpr UINT_PTR kOriginTimer = 4098;
+
+// Messages of the channel to the tray companion.
+namespace main_channel {
+inline constexpr int32_t kCompanionRouting = 1;
+enum : uint32_t {
+  kQuickIndex = 1,   // int32: the quick-index option, 0 or 1
+  kExit = 2,         // the last viewer closes (to the companion) / quit (from it)
+  kHotkey = 3,       // int32: the screen-capture hotkey
+  kAssociation = 4,  // byte string: extension in lower case or "open"; int32: 0 or 1
+};
+}  // namespace main_channel

@@ -17,6 +17,13 @@ BOOL CALLBACK FindMainWindowProc(HWND window, LPARAM param) noexcept {
   return TRUE;
 }
 
+void SetTextIfChanged(HWND window, const wchar_t* text) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring current(static_cast<size_t>(length) + 1, L'\0');
+  current.resize(static_cast<size_t>(::GetWindowTextW(window, current.data(), length + 1)));
+  if (current != text) ::SetWindowTextW(window, text);
+}
+
 // The first window of the calling thread that has the main window's class.
 HWND FindThreadMainWindow() {
   HWND found = nullptr;
@@ -105,6 +112,7 @@ void CTitleInfo::Refresh() const {
   if (width != 0 && width != labelRect.right - labelRect.left) {
     ::SendMessageW(mainWindow, WM_TITLE_WIDTH, static_cast<WPARAM>(width), kTitleLabelHeight);
   }
-  ::SetWindowTextW(label, text.c_str());
-  ::SetWindowTextW(mainWindow, text.empty() ? kEmptyCaption : text.c_str());
+  // Several parts refresh the title as a picture opens; only a change is written.
+  SetTextIfChanged(label, text.c_str());
+  SetTextIfChanged(mainWindow, text.empty() ? kEmptyCaption : text.c_str());
 }

@@ -216,12 +216,27 @@ HFONT CWidgetWindow::DefaultFont() {
 void CWidgetWindow::OnSizeLayout() {
   if (!layout_ || !window_) return;
   layout_->Layout(window_, items_);
-  DestroyTooltip();
+  // Tools are numbered from 100 over the visible items; only items with a text get one.
+  std::vector<ToolRecord> tools;
   UINT toolId = 100;
   for (const auto& item : items_) {
     if (!item->Has(CWidgetItem::kVisible)) continue;
-    if (!tooltip_) CreateToolTip();
-    item->AddTool(tooltip_, window_, toolId++);
+    if (!item->Tooltip().empty()) tools.push_back(ToolRecord{static_cast<int>(toolId), item->Rect(), item->Tooltip()});
+    ++toolId;
+  }
+  // Remaking the tooltip control costs a window; a layout that changes no tool keeps it.
+  if (!(tooltip_ && tools == tools_)) {
+    DestroyTooltip();
+    tools_ = tools;
+    toolId = 100;
+    for (const auto& item : items_) {
+      if (!item->Has(CWidgetItem::kVisible)) continue;
+      if (!item->Tooltip().empty()) {
+        if (!tooltip_) CreateToolTip();
+        item->AddTool(tooltip_, window_, toolId);
+      }
+      ++toolId;
+    }
   }
   Invalidate();
 }
@@ -237,6 +252,7 @@ void CWidgetWindow::CreateToolTip() {
 void CWidgetWindow::DestroyTooltip() {
   if (tooltip_) ::DestroyWindow(tooltip_);
   tooltip_ = nullptr;
+  tools_.clear();
 }
 
 void CWidgetWindow::DrawBackground(HDC, int, int, int, int) {}
@@ -253,44 +269,50 @@ void CWidgetWindow::OnLButtonDblClk(int x, int y) { OnLButtonDown(x, y); }
 
 void CWidgetWindow::OnMouseLeave() { UpdateHover(kNoPoint, kNoPoint); }
 
+bool CWidgetWindow::TrackCapture(const std::function<void(int x, int y, bool released)>& track) {
+  HWND self = window_;
+  ::SetCapture(self);
+  MSG msg{};
+  while (::GetCapture() == self) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      // The program is ending: leave the quit for the main loop.
+      if (got == 0) ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (msg.hwnd == self && (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONUP)) {
+      const bool released = msg.message == WM_LBUTTONUP;
+      if (released) ::ReleaseCapture();
+      track(GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam), released);
+      if (released) return true;
+      continue;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  if (::GetCapture() == self) ::ReleaseCapture();
+  return false;
+}
+
 void CWidgetWindow::OnLButtonDown(int x, int y) {
   Invalidate();
   UpdateHover(x, y);
   CWidgetItem* pressed = ItemAt(x, y);
   if (OnItemPress(pressed) != 0) return;
   HWND self = window_;
-  ::SetCapture(self);
   if (pressed) pressed->Set(CWidgetItem::kPressed, true);
-  bool released = false;
   int lastX = x;
   int lastY = y;
-  MSG msg{};
-  while (::GetCapture() == self) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      if (got == 0) ::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
+  const bool released = TrackCapture([&](int px, int py, bool) {
+    lastX = px;
+    lastY = py;
+    if (!pressed) return;
+    const bool over = ItemAt(px, py) == pressed;
+    if (over != pressed->Has(CWidgetItem::kHover)) {
+      pressed->Set(CWidgetItem::kHover, over);
+      InvalidateItem(*pressed);
     }
-    if (msg.hwnd == self && (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONUP)) {
-      lastX = GET_X_LPARAM(msg.lParam);
-      lastY = GET_Y_LPARAM(msg.lParam);
-      if (msg.message == WM_LBUTTONUP) {
-        ::ReleaseCapture();
-        released = true;
-        break;
-      }
-      if (pressed) {
-        const bool over = ItemAt(lastX, lastY) == pressed;
-        if (over != pressed->Has(CWidgetItem::kHover)) {
-          pressed->Set(CWidgetItem::kHover, over);
-          InvalidateItem(*pressed);
-        }
-      }
-      continue;
-    }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
+  });
   // The window may have gone while the loop dispatched (the program closing).
   if (window_ != self) return;
   OnItemRelease(pressed, lastX, lastY, released);

@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "image/obj_image.h"
 
@@ -146,6 +148,11 @@ class CWidgetWindow : public FCTrackMouseHover {
   void OnMouseLeave() override;
 
  protected:
+  // Takes the mouse capture and runs the thread's messages while the window holds it. Mouse moves
+  // and the button release addressed to the window go to `track` (x, y, released) instead of being
+  // dispatched; everything else is dispatched as usual. Answers true when the button went up (the
+  // capture is then released), false when the capture was taken away.
+  bool TrackCapture(const std::function<void(int x, int y, bool released)>& track);
   // Every message of the window; subclasses handle theirs and pass the rest on.
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -159,6 +166,18 @@ class CWidgetWindow : public FCTrackMouseHover {
   static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   void Paint();
   void DestroyTooltip();
+
+  // What the tools were last built from (id, rectangle, text of each visible item with text),
+  // so that a layout that changes none of them keeps the tooltip control as it is.
+  struct ToolRecord {
+    int id;
+    RECT rect;
+    std::wstring text;
+    bool operator==(const ToolRecord& other) const {
+      return id == other.id && ::EqualRect(&rect, &other.rect) && text == other.text;
+    }
+  };
+  std::vector<ToolRecord> tools_;
 
   HWND window_ = nullptr;
   HWND tooltip_ = nullptr;

@@ -29,8 +29,10 @@ HRESULT FCWicScaler::Create(IWICBitmapSource* source, UINT width, UINT height, W
   HRESULT hr = source->GetPixelFormat(&format);
   if (FAILED(hr)) return hr;
   base::ComPtr<IWICBitmapSource> input(source);
+  // Opaque 32-bit pixels (whose fourth byte means nothing) are scaled as they are: a conversion
+  // to premultiplied pixels first would cost a whole extra pass for nothing.
   if (format != GUID_WICPixelFormat32bppPBGRA && format != GUID_WICPixelFormat32bppBGRA &&
-      format != GUID_WICPixelFormat24bppBGR) {
+      format != GUID_WICPixelFormat32bppBGR && format != GUID_WICPixelFormat24bppBGR) {
     base::ComPtr<IWICBitmapSource> converted;
     hr = ::WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, source, &converted);
     if (FAILED(hr)) return hr;

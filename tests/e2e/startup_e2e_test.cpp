@@ -197,7 +197,7 @@ TEST_F(ViewerStartup, AnIdleMainWindowOfAnotherProcessTakesTheRequest) {
   EXPECT_EQ(e2e::WindowText(main), L"Quellin");
 
   ASSERT_EQ(RunViewer(Quote(picture_)), 0) << "the second start opened a window of its own";
-  EXPECT_TRUE(e2e::WaitUntil([&] { return ShowsPicture(main); }, 5000)) << e2e::WindowText(main);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return ShowsPicture(main); }, 15000)) << e2e::WindowText(main);
 
   // That window now has a file, so it is no longer idle: the next start keeps its own window,
   // which Escape closes.
@@ -205,7 +205,7 @@ TEST_F(ViewerStartup, AnIdleMainWindowOfAnotherProcessTakesTheRequest) {
   ASSERT_TRUE(third.Start(Viewer(), Quote(picture_)));
   HWND own = e2e::WaitForTopLevelWindow(third.Id(), kMainClass, kWindowMs);
   ASSERT_NE(own, nullptr);
-  EXPECT_TRUE(e2e::WaitUntil([&] { return ShowsPicture(own); }, 5000)) << e2e::WindowText(own);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return ShowsPicture(own); }, 15000)) << e2e::WindowText(own);
   EXPECT_TRUE(ShowsPicture(main));
   ::PostMessageW(own, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(third.WaitForExit(10000), 0);

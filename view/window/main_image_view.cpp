@@ -178,6 +178,8 @@ void WndMainImageView::UpdateViewSize() {
   if (sizing_ || !renderer_) return;
   const RECT area = ImageArea();
   renderer_->SetViewSize(area.right - area.left, area.bottom - area.top);
+  // What lay on screen before the resize is stale everywhere, not only where the view grew.
+  Invalidate();
 }
 
 void WndMainImageView::CloseView() {
@@ -246,30 +248,15 @@ void WndMainImageView::OnLButtonDown(int x, int y) {
 }
 
 void WndMainImageView::DragPicture(int x, int y) {
-  HWND self = GetSafeHwnd();
-  ::SetCapture(self);
   POINT last{x, y};
-  MSG msg{};
-  while (::GetCapture() == self) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      if (got == 0) ::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
+  // The picture follows the pointer; there is no inertia.
+  TrackCapture([&](int px, int py, bool) {
+    if (renderer_) {
+      renderer_->Pan(px - last.x, py - last.y);
+      RedrawNow();
     }
-    if (msg.hwnd == self && (msg.message == WM_MOUSEMOVE || msg.message == WM_LBUTTONUP)) {
-      const POINT now{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
-      if (renderer_) {
-        renderer_->Pan(now.x - last.x, now.y - last.y);
-        RedrawNow();
-      }
-      last = now;
-      if (msg.message == WM_LBUTTONUP) break;
-      continue;
-    }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  if (::GetCapture() == self) ::ReleaseCapture();
+    last = POINT{px, py};
+  });
   Invalidate();
 }
 

@@ -156,6 +156,17 @@ TEST_F(ConfigTest, SaveWritesEveryKeyInOrderAndLoadsItBack) {
   EXPECT_NE(std::find(saved.begin(), saved.end(), L"preload_thread=3"), saved.end());
 }
 
+TEST_F(ConfigTest, FeedbackUrlIsReadAndLeftAsItWas) {
+  EXPECT_EQ(AppConfig(dir_.File(L"none.ini")).feedback_url, L"");
+  WriteConfig("feedback_url=https://feedback.example.com/live/intf/addFeedback\r\n");
+  AppConfig c(Config());
+  EXPECT_EQ(c.feedback_url, L"https://feedback.example.com/live/intf/addFeedback");
+  c.feedback_url = L"https://elsewhere.example.com/";
+  c.Save();
+  const std::vector<std::wstring> saved = ConfigLines();
+  EXPECT_EQ(std::count(saved.begin(), saved.end(), L"feedback_url=https://feedback.example.com/live/intf/addFeedback"), 1);
+}
+
 TEST_F(ConfigTest, SnipToolHotkeyComesFromTheDefaultSection) {
   WriteConfig("sniptool_hotkey=5\r\n");
   EXPECT_EQ(AppConfig(Config()).ReadSnipToolHotkey(), 0);
