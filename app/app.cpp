@@ -17,6 +17,7 @@
 #include "image/wic/factory.h"
 #include "integration/services.h"
 #include "main_window/main_dialog.h"
+#include "popup_dialog/small/install.h"
 #include "services/registry.h"
 
 namespace {
@@ -60,6 +61,9 @@ BOOL CDorvaneApp::InitInstance() {
 
   OpenMainLog();
   PrepareUiFramework(instance_, base::JoinPath(base::GetModuleFolder(), L"res"), L"res.zip");
+  popup_dialog::InstallSmallDialogs({nullptr, [] {
+    return GetFileVersionText(base::JoinPath(base::GetModuleFolder(), L"QuellinImg.exe"));
+  }});
   RefreshReceivers();
   integration::InstallIntegrationServices();
 

@@ -1,4 +1,7 @@
 #include "app/ui_framework.h"
 
-// The skinned-window work (archive reader and window base) fills this in.
-void PrepareUiFramework(HINSTANCE, const std::wstring&, const wchar_t*) {}
+#include "skin/archive/resource_archive.h"
+
+void PrepareUiFramework(HINSTANCE, const std::wstring& resourceFolder, const wchar_t* archiveName) {
+  skin::SetResourceFolder(resourceFolder, archiveName ? archiveName : L"");
+}

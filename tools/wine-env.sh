@@ -31,6 +31,24 @@ ql_env_start() {
   # which inherit that program's output. Started here with their output elsewhere, they never hold
   # the pipes of a test runner, which would otherwise wait for them to close and never return.
   "$here/tools/wine-run.sh" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  ql_font_replacements
+}
+# The product's Chinese interface face, and the faces Wine links to its default UI fonts for
+# Chinese, drawn with the CJK font that tools/setup.sh installs. Written on every start: the
+# prefix may predate the setting, and writing the same values again changes nothing.
+ql_font_replacements() {
+  local reg="$here/build/font-replacements.reg" face
+  {
+    printf '\xff\xfe'
+    {
+      printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+      for face in "微软雅黑" "Microsoft YaHei" "SimSun" "宋体" "NSimSun" "SimHei" "黑体"; do
+        printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"
+      done
+    } | iconv -f UTF-8 -t UTF-16LE
+  } > "$reg"
+  "$here/tools/wine-run.sh" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1 || true
 }
 ql_env_stop() {
   wineserver -k >/dev/null 2>&1 || /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true

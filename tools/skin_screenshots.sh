@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Makes the pictures of the skinned dialogs in docs/skins/: every dialog in English and in
+# Chinese, drawn by the real skin archive and language files of the x64 build, saved by
+# skin_preview.exe from the dialog's own window. Usage: tools/skin_screenshots.sh [FOLDER]
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+out=${1:-docs/skins}
+tools/setup.sh
+cmake --preset x64 >/dev/null
+cmake --build --preset x64 --target skin_preview
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+source tools/wine-env.sh
+ql_env_start
+trap ql_env_stop EXIT
+for dialog in delete default wheel about; do
+  for language in en cn_simp; do
+    picture="$out/${dialog}_${language}.png"
+    tools/wine-run.sh build/x64/bin/skin_preview.exe "$dialog" "$language.ini" "Z:${picture//\//\\}" \
+      </dev/null >/dev/null 2>&1 || { echo "skin_preview failed for $dialog ($language)" >&2; exit 1; }
+    # Written again without ancillary chunks, so that the same dialog gives the same file.
+    convert "$picture" -strip -define png:exclude-chunks=date,time,tEXt,zTXt,iTXt "$picture"
+    echo "$picture"
+  done
+done
