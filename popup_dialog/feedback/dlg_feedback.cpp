@@ -60,6 +60,7 @@ CFeedbackDlg::~CFeedbackDlg() {
 }
 
 void CFeedbackDlg::Show(HWND mainWindow) {
+  if (closed_) return;
   owner_ = mainWindow;
   if (!GetHWND()) {
     if (!Create(mainWindow, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0)) return;
@@ -224,6 +225,7 @@ void CFeedbackDlg::SetSending(bool sending) {
 }
 
 void CFeedbackDlg::OnClose(WPARAM) {
+  closed_ = true;
   StopUpload();
   const HWND owner = owner_;
   ::DestroyWindow(GetHWND());

@@ -66,6 +66,7 @@ class CFeedbackDlg : public CUseZipResourceDuiWnd, public services::IFeedbackDia
   AppConfig& config_;
   std::wstring program_folder_;
   HWND owner_ = nullptr;
+  bool closed_ = false;
   bool placeholder_ = false;
   WPARAM upload_number_ = 0;
   // The callback outlives its task: the task is released first.
