@@ -92,10 +92,11 @@ class FeedbackInViewer : public ::testing::Test {
       return ra.top < rb.top;
     });
     ASSERT_TRUE(e2e::BringToForeground(form_));
-    // The main button is the one drawn in the accent colour at the bottom right (the pointer kept
-    // off it), seen at the same place twice: the viewer under the form may still be on the screen
-    // there for a moment after the form came to the front.
-    e2e::MoveMouse(POINT{0, 0});
+    // The main button is the one drawn in the accent colour at the bottom right, seen at the same
+    // place twice: the viewer under the form may still be on the screen there for a moment after
+    // the form came to the front. The pointer rests on the form's title, so that no button is lit
+    // (the last click of a scenario before may have left it where this form's button now is).
+    e2e::MoveMouse(CentreOnScreen(form_, RECT{0, 0, 16, 16}));
     std::optional<RECT> button, seen;
     ASSERT_TRUE(e2e::WaitUntil(
         [&] {
@@ -107,7 +108,8 @@ class FeedbackInViewer : public ::testing::Test {
           if (same && box->right - box->left > 40) button = box;
           return button.has_value();
         },
-        10000));
+        10000))
+        << (e2e::SaveScreenshot(::GetDesktopWindow(), L"feedback_no_button") ? "see feedback_no_button.png" : "");
     commit_ = CentreOnScreen(form_, *button);
   }
 
