@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "app/ui_framework.h"
 #include "app/version_info.h"
+#include "base/log.h"
 #include "base/paths.h"
 #include "image/wic/factory.h"
 #include "integration/services.h"
@@ -60,6 +61,7 @@ BOOL CDorvaneApp::InitInstance() {
   ::InitCommonControlsEx(&controls);
 
   OpenMainLog();
+  QL_LOG_INFO(L"start " + GetExecutableVersionText() + L" " + command_line_);
   PrepareUiFramework(instance_, base::JoinPath(base::GetModuleFolder(), L"res"), L"res.zip");
   popup_dialog::InstallSmallDialogs({nullptr, [] {
     return GetFileVersionText(base::JoinPath(base::GetModuleFolder(), L"QuellinImg.exe"));
@@ -97,6 +99,7 @@ int CDorvaneApp::ExitInstance() {
   com_.reset();
   ReleaseBaseServices();
   ReleaseMessageChannel();
+  QL_LOG_INFO(L"exit");
   CloseMainLog();
   CCommandLine::DestroyInstance();
   DestroyHandOverReceivers();
