@@ -144,18 +144,25 @@ bool CCurrentImage::WriteFrom(const CWICImageLoader& loader, const std::wstring&
 
 bool CCurrentImage::SaveResized(const std::wstring& target, int width, int height, bool* replacedOpenFile) {
   if (replacedOpenFile) *replacedOpenFile = false;
-  if (!loader_ || width <= 0 || height <= 0) return false;
+  if (!loader_) return false;
   base::WaitCursor busy;
-  DrainQueue();
-  base::ComPtr<IWICColorContext> context;
-  base::ComPtr<IWICBitmapSource> scaled;
-  if (FAILED(loader_->GetScaledSource(width, height, &context, &scaled))) return false;
-  // Materialised before the open file may be released: the scaled source still reads from it.
-  base::ComPtr<IWICBitmap> pixels;
-  if (FAILED(Materialise(scaled.Get(), &pixels))) return false;
-  scaled.Reset();
-  auto resized = CWICImageLoader::FromSource(pixels.Get(), context.Get());
-  return WriteFrom(*resized, target, AppConfig::Get().save_jpeg_quality, false, replacedOpenFile);
+  const auto write = [&] {
+    if (width <= 0 || height <= 0) return false;
+    DrainQueue();
+    base::ComPtr<IWICColorContext> context;
+    base::ComPtr<IWICBitmapSource> scaled;
+    if (FAILED(loader_->GetScaledSource(width, height, &context, &scaled))) return false;
+    // Materialised before the open file may be released: the scaled source still reads from it.
+    base::ComPtr<IWICBitmap> pixels;
+    if (FAILED(Materialise(scaled.Get(), &pixels))) return false;
+    scaled.Reset();
+    auto resized = CWICImageLoader::FromSource(pixels.Get(), context.Get());
+    return WriteFrom(*resized, target, AppConfig::Get().save_jpeg_quality, false, replacedOpenFile);
+  };
+  // The user asked for the copy: a copy that could not be made is said so, as a failed save is.
+  if (write()) return true;
+  ShowSaveError();
+  return false;
 }
 
 void CCurrentImage::ReleaseFile() {
