@@ -53,7 +53,10 @@ void CCurrentImage::Clear() {
   in_memory_.Reset();
 }
 
-void CCurrentImage::Open(const std::wstring& path) {
+void CCurrentImage::Open(const std::wstring& requested) {
+  // A copy: the caller may pass Path() itself, to show the open file again after it was replaced,
+  // and clearing path_ would empty it.
+  const std::wstring path = requested;
   path_.clear();
   loader_.reset();
   in_memory_used_ = false;
