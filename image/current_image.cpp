@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include <cstdint>
+
 #include "appconfig/app_config.h"
 #include "appconfig/folders.h"
 #include "appconfig/language.h"
@@ -151,6 +153,8 @@ bool CCurrentImage::SaveResized(const std::wstring& target, int width, int heigh
   base::WaitCursor busy;
   const auto write = [&] {
     if (width <= 0 || height <= 0) return false;
+    // The resized pixels (32 bits each) must fit one buffer whose size is a signed 32-bit number.
+    if (static_cast<int64_t>(width) * height > INT32_MAX / 4) return false;
     DrainQueue();
     base::ComPtr<IWICColorContext> context;
     base::ComPtr<IWICBitmapSource> scaled;
