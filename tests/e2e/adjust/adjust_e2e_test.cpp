@@ -64,6 +64,20 @@ bool WaitUntilHidden(HWND window) {
   return e2e::WaitUntil([&] { return !::IsWindow(window) || !::IsWindowVisible(window); }, kShowMs);
 }
 
+// Whether the pop-up is drawn on screen: its grey hairline frame around a mostly white inside.
+bool WaitUntilDrawn(HWND popup) {
+  return e2e::WaitUntil(
+      [&] {
+        RECT r{};
+        ::GetWindowRect(popup, &r);
+        const e2e::Capture shown = e2e::Capture::Screen(r);
+        const RECT inside{1, 1, shown.Width() - 1, shown.Height() - 1};
+        return shown.IsValid() && e2e::Near(shown.At(0, 0), RGB(0xC8, 0xCC, 0xD4), 8) &&
+               shown.Share(inside, RGB(255, 255, 255), 4) > 0.6;
+      },
+      kShowMs);
+}
+
 // The centre of a preset of the pop-up on screen (0 brighter, 1 colourful, 2 sharper).
 POINT PresetPoint(HWND popup, int index) {
   RECT r{};
@@ -155,6 +169,7 @@ TEST_F(AdjustScenario, BrighterStaysFromPictureToPictureUntilTheButtonTakesItBac
   ::GetWindowRect(popup, &placed);
   const RECT toolbar = e2e::ClientOnScreen(viewer.Toolbar());
   EXPECT_LE(placed.bottom, toolbar.top) << "the pop-up stands above the toolbar at the bottom";
+  EXPECT_TRUE(WaitUntilDrawn(popup)) << "the pop-up is not drawn on screen";
   Shot(L"popup");
 
   e2e::Click(PresetPoint(popup, 0));
