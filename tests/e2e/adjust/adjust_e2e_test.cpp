@@ -91,14 +91,32 @@ struct EditSearch {
   HWND found = nullptr;
 };
 
-BOOL CALLBACK FindNameField(HWND window, LPARAM param) noexcept {
-  auto& search = *reinterpret_cast<EditSearch*>(param);
-  // An edit of another process keeps its text to itself: only asking it tells what it shows.
+// What an edit of another process shows: it keeps its text to itself, only asking it tells.
+std::wstring EditText(HWND edit) {
   wchar_t buffer[1024] = {};
   DWORD_PTR length = 0;
-  ::SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+  ::SendMessageTimeoutW(edit, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
                         2000, &length);
-  const std::wstring text(buffer, std::min<size_t>(length, std::size(buffer) - 1));
+  return std::wstring(buffer, std::min<size_t>(length, std::size(buffer) - 1));
+}
+
+BOOL CALLBACK CollectEditTexts(HWND window, LPARAM param) noexcept {
+  if (base::EqualsNoCase(e2e::ClassName(window), L"Edit")) {
+    reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(EditText(window));
+  }
+  return TRUE;
+}
+
+// The texts of a window's edits, in the order of its children.
+std::vector<std::wstring> EditTexts(HWND window) {
+  std::vector<std::wstring> texts;
+  ::EnumChildWindows(window, CollectEditTexts, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+BOOL CALLBACK FindNameField(HWND window, LPARAM param) noexcept {
+  auto& search = *reinterpret_cast<EditSearch*>(param);
+  const std::wstring text = EditText(window);
   if (::IsWindowVisible(window) && base::EqualsNoCase(e2e::ClassName(window), L"Edit") &&
       text.size() >= search.ending.size() &&
       base::EqualsNoCase(text.substr(text.size() - search.ending.size()), search.ending)) {
@@ -119,9 +137,12 @@ class AdjustScenario : public ViewerScenario {
     return popup;
   }
 
-  // The resize dialog from F2, the width typed (the proportions are kept), then Enter: the save
-  // dialog comes up with the proposed name, gets the target's name and is confirmed.
-  HWND ResizeTo(const std::wstring& width, const std::wstring& proposedName, const std::wstring& target) {
+  // The resize dialog from F2, the width typed (the proportions are kept, so the other fields
+  // follow: `fields` is what the width, its percentage, the height and its percentage then show),
+  // then Enter: the save dialog comes up with the proposed name, gets the target's name and is
+  // confirmed.
+  HWND ResizeTo(const std::wstring& width, const std::vector<std::wstring>& fields, const std::wstring& proposedName,
+                const std::wstring& target) {
     e2e::PressKey(VK_F2);
     HWND dialog = e2e::WaitForTopLevelWindow(Process(), L"DlgResizeImage2", kShowMs);
     EXPECT_NE(dialog, nullptr) << "F2 opened no resize dialog";
@@ -129,6 +150,8 @@ class AdjustScenario : public ViewerScenario {
     const std::vector<HWND> before = VisibleWindows(Process(), L"#32770");
     // The width has the focus with its text selected: typing replaces it.
     for (wchar_t digit : width) EXPECT_TRUE(e2e::TypeCharacter(digit));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return EditTexts(dialog) == fields; }, kShowMs))
+        << "the fields show " << testing::PrintToString(EditTexts(dialog));
     Shot(L"resize-" + width);
     e2e::PressKey(VK_RETURN);
     HWND save = WaitForNewDialog(Process(), before);
@@ -238,12 +261,13 @@ TEST_F(AdjustScenario, ADroppedPopupChangesNothingAndALateMessageCannotCloseTheN
 TEST_F(AdjustScenario, ResizeWritesASmallerCopyAndThenReplacesTheOpenPicture) {
   const SIZE size{400, 300};
   ASSERT_TRUE(WritePicture(L"red.png", PictureFormat::kPng, size, kRed));
-  e2e::Viewer& viewer = StartViewer({}, Picture(L"red.png"));
+  // In Chinese: the dialog's texts come from the Chinese language file.
+  e2e::Viewer& viewer = StartViewer({{"language_id", "cn_simp.ini"}}, Picture(L"red.png"));
   ASSERT_NE(viewer.Main(), nullptr);
   ASSERT_TRUE(WaitForFittedPicture(kRed, size));
 
   const std::wstring copy = Picture(L"small.png");
-  HWND dialog = ResizeTo(L"200", L"red(1).jpg", copy);
+  HWND dialog = ResizeTo(L"200", {L"200", L"50", L"150", L"50"}, L"red(1).jpg", copy);
   ASSERT_NE(dialog, nullptr);
   UINT w = 0, h = 0;
   EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::ReadPictureSize(copy, w, h); }, kShowMs)) << "no copy was written";
@@ -255,7 +279,7 @@ TEST_F(AdjustScenario, ResizeWritesASmallerCopyAndThenReplacesTheOpenPicture) {
   EXPECT_TRUE(WaitForFittedPicture(kRed, size));
 
   // Over the open picture: the save dialog asks before replacing it, and is told yes.
-  dialog = ResizeTo(L"100", L"red(1).jpg", Picture(L"red.png"));
+  dialog = ResizeTo(L"100", {L"100", L"25", L"75", L"25"}, L"red(1).jpg", Picture(L"red.png"));
   ASSERT_NE(dialog, nullptr);
   HWND question = nullptr;
   e2e::WaitUntil(
