@@ -18,6 +18,7 @@
 #include "image/wic/factory.h"
 #include "integration/services.h"
 #include "main_window/main_dialog.h"
+#include "popup_dialog/adjust/install.h"
 #include "popup_dialog/small/install.h"
 #include "services/registry.h"
 
@@ -66,6 +67,7 @@ BOOL CDorvaneApp::InitInstance() {
   popup_dialog::InstallSmallDialogs({nullptr, [] {
     return GetFileVersionText(base::JoinPath(base::GetModuleFolder(), L"QuellinImg.exe"));
   }});
+  popup_dialog::InstallAdjustDialogs();
   RefreshReceivers();
   integration::InstallIntegrationServices();
 
