@@ -1,7 +1,7 @@
 // skin_preview DIALOG LANGUAGE OUT.png
-//   DIALOG: delete, default, wheel, about, or the feedback form fresh (feedback), sent empty
-//   (feedback_tips) or filled in and sent with no server set up (feedback_error); LANGUAGE: a
-//   language file name (en.ini, cn_simp.ini).
+//   DIALOG: delete, default, wheel, about, effect, resize, or the feedback form fresh (feedback),
+//   sent empty (feedback_tips) or filled in and sent with no server set up (feedback_error);
+//   LANGUAGE: a language file name (en.ini, cn_simp.ini).
 // Opens the dialog as the viewer would, waits until it has been drawn, saves the window's pixels
 // as a PNG and closes it. Exit code 0 when the picture was written.
 #include <windows.h>
@@ -21,6 +21,8 @@
 #include "image/obj_image.h"
 #include "image/save/png_writer.h"
 #include "image/wic/factory.h"
+#include "popup_dialog/adjust/effect_window.h"
+#include "popup_dialog/adjust/resize_dialog.h"
 #include "popup_dialog/feedback/dlg_feedback.h"
 #include "popup_dialog/small/about.h"
 #include "popup_dialog/small/default_viewer.h"
@@ -103,7 +105,7 @@ int RunFeedbackForm(const std::wstring& state, AppConfig& config) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) {
-    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|feedback[_tips|_error] LANGUAGE.ini OUT.png\n");
+    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|effect|resize|feedback[_tips|_error] LANGUAGE.ini OUT.png\n");
     return 2;
   }
   const std::wstring dialog = argv[1];
@@ -124,8 +126,27 @@ int wmain(int argc, wchar_t** argv) {
     ReleaseWicFactory();
     return run == 0 && g_written ? 0 : 1;
   }
+  if (dialog == L"effect") {
+    // The pop-up is no dialog: shown over a button in the middle of the screen, with a loop of
+    // its own that the timer ends.
+    CEffectWnd popup(nullptr);
+    g_class = popup.WindowClassName();
+    const int x = ::GetSystemMetrics(SM_CXSCREEN) / 2;
+    const int y = ::GetSystemMetrics(SM_CYSCREEN) / 2;
+    popup.ShowAt(RECT{x, y, x + 52, y + 52});
+    ::SetTimer(nullptr, 0, 1500, &OnTimer);
+    MSG message{};
+    while (!g_written && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    ReleaseWicFactory();
+    return g_written ? 0 : 1;
+  }
   std::unique_ptr<CDlgBase> window;
-  if (dialog == L"delete") {
+  if (dialog == L"resize") {
+    window = std::make_unique<DlgResizeImage2>(SIZE{4000, 3000}, L"C:\\Users\\Lin\\Pictures\\lake at dusk.jpg", nullptr);
+  } else if (dialog == L"delete") {
     window = std::make_unique<DlgDeleteConfirm2>(config, L"C:\\Users\\Lin\\Pictures\\lake at dusk.jpg");
   } else if (dialog == L"default") {
     window = std::make_unique<DlgSetDefaultViewer2>(config);
