@@ -7,11 +7,11 @@
 #include "base/handles.h"
 #include "base/paths.h"
 #include "base/strings.h"
+#include "companions/basesvc/quellin_base_api.h"
 
 namespace feedback {
 namespace {
 
-using GetOsVersionFn = int(WINAPI*)(wchar_t* text, int capacity);
 constexpr int kCapacity = 256;
 
 std::wstring FromBaseLibrary(const std::wstring& programFolder) {
@@ -19,7 +19,7 @@ std::wstring FromBaseLibrary(const std::wstring& programFolder) {
   if (!base::FileExists(path)) return {};
   base::ModuleHandle library(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
   if (!library) return {};
-  const auto get = reinterpret_cast<GetOsVersionFn>(::GetProcAddress(library.Get(), "GetOsVersion"));
+  const auto get = reinterpret_cast<PFN_GetOsVersion>(::GetProcAddress(library.Get(), QLBASE_EXPORT_GET_OS_VERSION));
   if (!get) return {};
   wchar_t text[kCapacity + 1] = {};
   const int length = get(text, kCapacity);
@@ -36,8 +36,8 @@ std::wstring KernelVersionText() {
   version.dwOSVersionInfoSize = sizeof(version);
   const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
   const auto get = ntdll ? reinterpret_cast<RtlGetVersionFn>(::GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
-  if (!get || get(&version) != 0) return L"Windows";
-  return base::FormatW(L"Windows %lu.%lu.%lu", version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber);
+  if (!get || get(&version) != 0) return L"0.0.0";
+  return base::FormatW(L"%lu.%lu.%lu", version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber);
 }
 
 std::wstring OsVersionText(const std::wstring& programFolder) {

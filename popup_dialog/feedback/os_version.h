@@ -5,13 +5,11 @@
 namespace feedback {
 
 // GetOsVersion of the base-services library "QuellinBase.dll" in the program folder, which
-// describes the system as the product's other reports do:
-//   int WINAPI GetOsVersion(wchar_t* text, int capacity)
-// writes at most capacity characters with the terminator and answers the length without it
-// (0 or less on failure). Without the library, or when it fails, the version the kernel reports.
+// names the system as the product's other reports do ("major.minor.build"). Without the library,
+// or when its answer does not hold together, the same from the kernel.
 std::wstring OsVersionText(const std::wstring& programFolder);
 
-// "Windows <major>.<minor>.<build>" as RtlGetVersion reports it, whatever the manifest says.
+// "major.minor.build" as RtlGetVersion reports it, whatever the manifest says.
 std::wstring KernelVersionText();
 
 }  // namespace feedback

@@ -5,7 +5,7 @@
 #include <cwchar>
 
 extern "C" __declspec(dllexport) int WINAPI GetOsVersion(wchar_t* text, int capacity) {
-  static const wchar_t kName[] = L"Windows 11 Pro 23H2 (22631)";
+  static const wchar_t kName[] = L"10.0.22631";
   const int length = static_cast<int>(std::wcslen(kName));
   if (!text || capacity <= length) return 0;
   std::wcscpy(text, kName);

@@ -102,40 +102,43 @@ TEST(FeedbackRules, OnlyErrnoZeroWithStatus200IsAccepted) {
 
 TEST(FeedbackRules, TheFieldsGoOutAsUtf8InTheirOrder) {
   const feedback::FormFields fields =
-      feedback::BuildFormFields({L"图片\r\n\"打不开\"", L"lin@例子.cn", L"13800138000"}, L"Windows 10.0.19045");
+      feedback::BuildFormFields({L"图片\r\n\"打不开\"", L"lin@例子.cn", L"13800138000"}, L"10.0.19045");
   const feedback::FormFields expected = {
       {"suggest", "\xE5\x9B\xBE\xE7\x89\x87\r\n\"\xE6\x89\x93\xE4\xB8\x8D\xE5\xBC\x80\""},
       {"email", "lin@\xE4\xBE\x8B\xE5\xAD\x90.cn"},
       {"phone", "13800138000"},
       {"type", "3"},
-      {"system", "Windows 10.0.19045"},
+      {"system", "10.0.19045"},
   };
   EXPECT_EQ(fields, expected);
 }
 
 // The system comes from the base-services library when the program folder has one that answers
-// sensibly, and from the kernel otherwise.
+// sensibly, and from the kernel otherwise, in the same words: the real library names it as the
+// kernel does.
 TEST(FeedbackRules, TheSystemIsNamedByTheBaseLibraryOrElseByTheKernel) {
   const std::wstring kernel = feedback::KernelVersionText();
   unsigned major = 0, minor = 0, build = 0;
-  ASSERT_EQ(std::swscanf(kernel.c_str(), L"Windows %u.%u.%u", &major, &minor, &build), 3) << base::WideToUtf8(kernel);
+  wchar_t after = 0;
+  ASSERT_EQ(std::swscanf(kernel.c_str(), L"%u.%u.%u%lc", &major, &minor, &build, &after), 3) << base::WideToUtf8(kernel);
   // Windows 10 and 11 both say 10 (the test prefix plays Windows 10), whatever the manifest says.
   EXPECT_EQ(major, 10u);
   EXPECT_GT(build, 0u);
 
   const struct {
-    const wchar_t* library;  // copied in as QuellinBase.dll; none when null
+    std::wstring library;  // copied in as QuellinBase.dll; none when empty
     std::wstring expected;
   } cases[] = {
-      {nullptr, kernel},
-      {L"base_stand_in_good.dll", L"Windows 11 Pro 23H2 (22631)"},
-      {L"base_stand_in_lying.dll", kernel},
+      {L"", kernel},
+      {base::JoinPath(testing_support::BinDir(), L"QuellinBase.dll"), kernel},
+      {base::JoinPath(base::GetModuleFolder(), L"base_stand_in_good.dll"), L"10.0.22631"},
+      {base::JoinPath(base::GetModuleFolder(), L"base_stand_in_lying.dll"), kernel},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.library));
     testing_support::TempDir program;
-    if (c.library) {
-      const std::wstring built = base::JoinPath(base::GetModuleFolder(), c.library);
-      ASSERT_TRUE(::CopyFileW(built.c_str(), program.File(L"QuellinBase.dll").c_str(), FALSE)) << base::WideToUtf8(built);
+    if (!c.library.empty()) {
+      ASSERT_TRUE(::CopyFileW(c.library.c_str(), program.File(L"QuellinBase.dll").c_str(), FALSE));
     }
     EXPECT_EQ(feedback::OsVersionText(program.Path()), c.expected);
   }
