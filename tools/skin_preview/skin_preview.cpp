@@ -1,5 +1,6 @@
-// skin_preview DIALOG LANGUAGE OUT.png
-//   DIALOG: delete, default, wheel or about; LANGUAGE: a language file name (en.ini, cn_simp.ini).
+// skin_preview DIALOG LANGUAGE OUT.png [PICTURE]
+//   DIALOG: delete, default, wheel or about, or one of the pop-ups menu, context or info (over
+//   PICTURE when given); LANGUAGE: a language file name (en.ini, cn_simp.ini).
 // Opens the dialog as the viewer would, waits until it has been drawn, saves the window's pixels
 // as a PNG and closes it. Exit code 0 when the picture was written.
 #include <windows.h>
@@ -24,6 +25,7 @@
 #include "popup_dialog/small/delete_confirm.h"
 #include "popup_dialog/small/wheel_favorite.h"
 #include "skin/archive/resource_archive.h"
+#include "tools/skin_preview/popup_preview.h"
 
 namespace {
 
@@ -62,8 +64,8 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) {
-    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about LANGUAGE.ini OUT.png\n");
+  if (argc != 4 && argc != 5) {
+    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|menu|context|info LANGUAGE.ini OUT.png [PICTURE]\n");
     return 2;
   }
   const std::wstring dialog = argv[1];
@@ -77,6 +79,10 @@ int wmain(int argc, wchar_t** argv) {
   if (!SetCurrentLanguageName(argv[2])) return 2;
   skin::SetResourceFolder(base::JoinPath(base::GetModuleFolder(), L"res"), L"res.zip");
 
+  if (const int code = RunPopupPreview(dialog, config, g_out, argc == 5 ? argv[4] : L""); code >= 0) {
+    ReleaseWicFactory();
+    return code;
+  }
   std::unique_ptr<CDlgBase> window;
   if (dialog == L"delete") {
     window = std::make_unique<DlgDeleteConfirm2>(config, L"C:\\Users\\Lin\\Pictures\\lake at dusk.jpg");
