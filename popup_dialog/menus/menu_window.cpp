@@ -27,6 +27,7 @@ void CPopupMenuWnd::ShowMenuWindow(POINT topLeft) {
   ::SetWindowPos(window, HWND_TOP, topLeft.x, topLeft.y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
   ::SetForegroundWindow(window);
   ::SetFocus(window);
+  shown_ = true;
 }
 
 void CPopupMenuWnd::Report(WPARAM command) {
@@ -61,7 +62,9 @@ LRESULT CPopupMenuWnd::OnMessage(UINT message, WPARAM wParam, LPARAM, bool& hand
   switch (message) {
     case WM_KILLFOCUS:
       // A click anywhere else (or another window coming up) closes the menu without a choice.
-      Report(static_cast<WPARAM>(-1));
+      // Before the menu is shown the focus is only settling; a report then would name no window
+      // (its owner would ignore it) and use up the menu's one report, losing the user's choice.
+      if (shown_) Report(static_cast<WPARAM>(-1));
       break;
     case WM_KEYDOWN:
       if (wParam == VK_ESCAPE) {

@@ -39,4 +39,7 @@ class CPopupMenuWnd : public CUseZipResourceDuiWnd, public services::IPopupMenu 
  private:
   HWND owner_;
   bool reported_ = false;
+  // Set once the menu is on screen with the focus: focus that moves while the window is being
+  // made is not the user closing it.
+  bool shown_ = false;
 };
