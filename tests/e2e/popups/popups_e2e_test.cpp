@@ -1,12 +1,14 @@
 // The menus and the information panel in the real viewer: the menu button's menu and the view's
 // context menu send their command to the main window and close without one on a click outside or
-// Escape; the context menu enables what the picture allows; menus near the screen's edges stay
+// Escape; a late message of a menu already gone leaves the open one alone; the context menu
+// enables what the picture allows; menus near the screen's edges stay
 // inside the work area; the panel shows a photo's camera values and follows the picture when
 // stepping.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 
@@ -30,6 +32,30 @@ constexpr int kListOffset = 144;
 constexpr int kListWidth = 238;
 constexpr int kListHeight = 260;
 constexpr int kItemHeight = 36;
+constexpr UINT kMenuCommand = 0x8203;
+// The menu button shares its child id with the logo; it is the one on the right.
+constexpr int kMenubarId = 103;
+
+HWND MenuButton(HWND main) {
+  struct Search {
+    HWND found = nullptr;
+    LONG left = LONG_MIN;
+  } search;
+  ::EnumChildWindows(
+      main,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        RECT r{};
+        ::GetWindowRect(child, &r);
+        if (::GetDlgCtrlID(child) == kMenubarId && r.left > s->left) {
+          s->found = child;
+          s->left = r.left;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 std::wstring Fixture(const std::wstring& name) { return testing_support::EnvPath(L"QL_FIXTURE_DIR") + L"\\" + name; }
 
@@ -127,6 +153,24 @@ TEST_F(Popups, TheMainMenuSendsItsCommandAndAClickOutsideClosesItWithout) {
   e2e::Click(ItemCentre(list, 6, 4));
   HWND about = WaitForPopup(L"DlgAbout2");
   ASSERT_TRUE(about);
+  e2e::PressKey(VK_ESCAPE);
+  EXPECT_TRUE(WaitUntilGone(about));
+}
+
+TEST_F(Popups, ALateMessageOfAnotherMenuLeavesTheOpenMenuAlone) {
+  StartViewer();
+  HWND menubar = MenuButton(Viewer().Main());
+  ASSERT_TRUE(menubar);
+  HWND menu = OpenMainMenu();
+  ASSERT_TRUE(menu);
+  // Late "closed" messages of menus that are gone (or of no menu at all)...
+  ::PostMessageW(menubar, kMenuCommand, static_cast<WPARAM>(-1), 0);
+  ::PostMessageW(menubar, kMenuCommand, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(Viewer().Main()));
+  // ...then the open menu's own choice, handled after them: it still counts.
+  ::PostMessageW(menubar, kMenuCommand, 21801, reinterpret_cast<LPARAM>(menu));
+  HWND about = WaitForPopup(L"DlgAbout2");
+  ASSERT_TRUE(about) << "a stranger's message closed the open menu";
+  EXPECT_FALSE(::IsWindow(menu)) << "the owner let the menu go";
   e2e::PressKey(VK_ESCAPE);
   EXPECT_TRUE(WaitUntilGone(about));
 }
