@@ -6,7 +6,9 @@
 
 namespace {
 
-constexpr wchar_t kSection[] = L"EXIF";
+// The value lists of the metering mode, flash, white balance and exposure program.
+constexpr wchar_t kListSection[] = L"EXIF";
+constexpr wchar_t kCaptionSection[] = L"INFO_PANEL";
 
 // Captions by control name and their keys in the language file.
 constexpr std::pair<const wchar_t*, int> kCaptions[] = {
@@ -48,7 +50,7 @@ bool WndShowExif2::Open() {
 
 void WndShowExif2::OnWindowInit() {
   for (const auto& [name, key] : kCaptions) {
-    if (skin::Control* control = FindControl(name)) control->SetText(GetLanguageStringById(kSection, key));
+    if (skin::Control* control = FindControl(name)) control->SetText(GetLanguageStringById(kCaptionSection, key));
   }
   RefreshInfoPanel();
 }
@@ -58,8 +60,8 @@ void WndShowExif2::RefreshInfoPanel() {
   const CWICImageLoaderPtr loader = image.Loader();
   info_panel::FileFacts facts;
   const bool found = info_panel::ReadFileFacts(image.Path(), facts);
-  const info_panel::Lists lists{GetLanguageString(kSection, L"80"), GetLanguageString(kSection, L"81"),
-                                GetLanguageString(kSection, L"82"), GetLanguageString(kSection, L"83")};
+  const info_panel::Lists lists{GetLanguageString(kListSection, L"80"), GetLanguageString(kListSection, L"81"),
+                                GetLanguageString(kListSection, L"82"), GetLanguageString(kListSection, L"83")};
   const SIZE size = loader ? loader->GetDisplaySize() : SIZE{0, 0};
   const info_panel::Rows rows =
       info_panel::ComposeRows(found ? &facts : nullptr, loader ? &loader->Metadata() : nullptr, size, lists);

@@ -337,7 +337,7 @@ TEST_P(PopupWindows, ThePanelShowsTheCameraValuesAndFollowsThePicture) {
   }
   EXPECT_FALSE(text(L"capacity").empty());
   EXPECT_FALSE(text(L"modify_time").empty());
-  EXPECT_EQ(text(L"title"), GetLanguageStringById(L"EXIF", 1));
+  EXPECT_EQ(text(L"title"), GetLanguageStringById(L"INFO_PANEL", 1));
   // The panel sits below the button and does not take the activation.
   RECT placed{};
   ::GetWindowRect(panel.GetHWND(), &placed);
