@@ -20,6 +20,7 @@
 #include "main_window/main_dialog.h"
 #include "popup_dialog/adjust/install.h"
 #include "popup_dialog/feedback/install.h"
+#include "popup_dialog/menus/install.h"
 #include "popup_dialog/small/install.h"
 #include "services/registry.h"
 
@@ -70,6 +71,7 @@ BOOL CDorvaneApp::InitInstance() {
   }});
   popup_dialog::InstallAdjustDialogs();
   popup_dialog::InstallFeedbackDialog();
+  popup_dialog::InstallMenusAndInfoPanel();
   RefreshReceivers();
   integration::InstallIntegrationServices();
 

@@ -14,10 +14,13 @@ out=$(cd "$out" && pwd)
 source tools/wine-env.sh
 ql_env_start
 trap ql_env_stop EXIT
-for dialog in delete default wheel about effect resize feedback feedback_tips feedback_error; do
+# The pop-ups are drawn over the test photo with camera data and a GPS position.
+tools/fixtures/make_fixtures.sh build/x64/fixtures >/dev/null
+photo=$(cd build/x64/fixtures && pwd)/camera.jpg
+for dialog in delete default wheel about effect resize feedback feedback_tips feedback_error menu context info; do
   for language in en cn_simp; do
     picture="$out/${dialog}_${language}.png"
-    tools/wine-run.sh build/x64/bin/skin_preview.exe "$dialog" "$language.ini" "Z:${picture//\//\\}" \
+    tools/wine-run.sh build/x64/bin/skin_preview.exe "$dialog" "$language.ini" "Z:${picture//\//\\}" "Z:${photo//\//\\}" \
       </dev/null >/dev/null 2>&1 || { echo "skin_preview failed for $dialog ($language)" >&2; exit 1; }
     # Written again without ancillary chunks, so that the same dialog gives the same file.
     convert "$picture" -strip -define png:exclude-chunks=date,time,tEXt,zTXt,iTXt "$picture"

@@ -59,8 +59,9 @@ void WndMainMenubar::ShowMainMenu() {
   menu_->ShowAt(anchor);
 }
 
-void WndMainMenubar::OnMenuCommand(WPARAM command) {
-  if (!menu_) return;
+void WndMainMenubar::OnMenuCommand(WPARAM command, LPARAM sender) {
+  // A late message of a menu already gone must not close the one open now.
+  if (!services::IsFromMenu(menu_.get(), sender)) return;
   if (static_cast<int>(command) != -1) {
     ::PostMessageW(::GetParent(GetSafeHwnd()), WM_COMMAND, LOWORD(command), 0);
   }
@@ -71,7 +72,7 @@ void WndMainMenubar::OnMenuCommand(WPARAM command) {
 
 LRESULT WndMainMenubar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == services::WM_MENU_COMMAND) {
-    OnMenuCommand(wParam);
+    OnMenuCommand(wParam, lParam);
     return 0;
   }
   return CWidgetWindow::WindowProc(message, wParam, lParam);

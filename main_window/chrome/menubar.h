@@ -44,7 +44,8 @@ class WndMainMenubar : public CWidgetWindow, public CUIEventObserver {
   void OnDestroying() override;
 
  private:
-  void OnMenuCommand(WPARAM command);
+  // The menu's choice (or -1); sender is the reporting menu's window.
+  void OnMenuCommand(WPARAM command, LPARAM sender);
 
   FCObjImagePtr frames_;
   std::unique_ptr<services::IPopupMenu> menu_;

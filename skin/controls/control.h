@@ -98,6 +98,7 @@ class Control {
 
   // The background picture (the image syntax of values.h); false for text it cannot read.
   bool SetImage(std::wstring_view description);
+  [[nodiscard]] const std::wstring& Image() const { return image_; }
   void SetBackground(Argb colour);
   [[nodiscard]] TextLook& Look() { return look_; }
   [[nodiscard]] const TextLook& Look() const { return look_; }

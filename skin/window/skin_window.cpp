@@ -374,8 +374,10 @@ void CUseZipResourceDuiWnd::OnMouseLeave() {
 void CUseZipResourceDuiWnd::OnButtonDown(POINT point) {
   LayoutNow();
   skin::Control* under = root_ ? root_->ControlAt(point) : nullptr;
-  // A click anywhere but in a field takes the keyboard focus back from the fields.
-  if (!dynamic_cast<skin::Edit*>(under) && ::GetFocus() != window_) ::SetFocus(window_);
+  // A click anywhere but in a field takes the keyboard focus back from the fields. Only from the
+  // fields: a window that declines the activation (the information panel) is not made active.
+  const HWND focus = ::GetFocus();
+  if (!dynamic_cast<skin::Edit*>(under) && focus && ::IsChild(window_, focus)) ::SetFocus(window_);
   if (!under || !under->IsEnabled()) return;
   pressed_ = under;
   SetHot(under);

@@ -1,6 +1,7 @@
-// skin_preview DIALOG LANGUAGE OUT.png
-//   DIALOG: delete, default, wheel, about, effect, resize, or the feedback form fresh (feedback),
-//   sent empty (feedback_tips) or filled in and sent with no server set up (feedback_error);
+// skin_preview DIALOG LANGUAGE OUT.png [PICTURE]
+//   DIALOG: delete, default, wheel, about, effect, resize, the feedback form fresh (feedback), sent
+//   empty (feedback_tips) or filled in and sent with no server set up (feedback_error), or one of
+//   the pop-ups menu, context or info (over PICTURE when given);
 //   LANGUAGE: a language file name (en.ini, cn_simp.ini).
 // Opens the dialog as the viewer would, waits until it has been drawn, saves the window's pixels
 // as a PNG and closes it. Exit code 0 when the picture was written.
@@ -30,6 +31,7 @@
 #include "popup_dialog/small/wheel_favorite.h"
 #include "skin/archive/resource_archive.h"
 #include "skin/controls/edit.h"
+#include "tools/skin_preview/popup_preview.h"
 
 namespace {
 
@@ -104,8 +106,9 @@ int RunFeedbackForm(const std::wstring& state, AppConfig& config) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) {
-    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|effect|resize|feedback[_tips|_error] LANGUAGE.ini OUT.png\n");
+  if (argc != 4 && argc != 5) {
+    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|effect|resize|feedback[_tips|_error]|"
+                          L"menu|context|info LANGUAGE.ini OUT.png [PICTURE]\n");
     return 2;
   }
   const std::wstring dialog = argv[1];
@@ -142,6 +145,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     ReleaseWicFactory();
     return g_written ? 0 : 1;
+  }
+  if (const int code = RunPopupPreview(dialog, config, g_out, argc == 5 ? argv[4] : L""); code >= 0) {
+    ReleaseWicFactory();
+    return code;
   }
   std::unique_ptr<CDlgBase> window;
   if (dialog == L"resize") {

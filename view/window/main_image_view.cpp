@@ -203,7 +203,7 @@ LRESULT WndMainImageView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
       OnFolderImageCollected();
       return 0;
     case services::WM_MENU_COMMAND:
-      OnMenuCommand(wParam);
+      OnMenuCommand(wParam, lParam);
       return 0;
     default:
       return CWidgetWindow::WindowProc(message, wParam, lParam);
@@ -309,7 +309,9 @@ void WndMainImageView::OnContextMenu(POINT screen) {
   if (context_menu_) context_menu_->ShowAtPoint(screen);
 }
 
-void WndMainImageView::OnMenuCommand(WPARAM command) {
+void WndMainImageView::OnMenuCommand(WPARAM command, LPARAM sender) {
+  // A late message of a menu already gone must not close the one open now.
+  if (!services::IsFromMenu(context_menu_.get(), sender)) return;
   if (static_cast<int>(command) != -1) PostToMain(WM_COMMAND, LOWORD(command), 0);
   context_menu_.reset();
 }

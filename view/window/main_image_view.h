@@ -55,7 +55,8 @@ class WndMainImageView : public CWidgetWindow {
  private:
   void OnMouseWheel(int delta, UINT keys, POINT screen);
   void OnContextMenu(POINT screen);
-  void OnMenuCommand(WPARAM command);
+  // The context menu's choice (or -1); sender is the reporting menu's window.
+  void OnMenuCommand(WPARAM command, LPARAM sender);
   void OnFolderImageCollected();
   void OnFrameArrived(bool failed);
   // Acts on a press of an item; false when the point holds no item.
