@@ -17,6 +17,7 @@
 #include "image/wic/factory.h"
 #include "integration/services.h"
 #include "main_window/main_dialog.h"
+#include "popup_dialog/settings/install.h"
 #include "popup_dialog/small/install.h"
 #include "services/registry.h"
 
@@ -64,6 +65,7 @@ BOOL CDorvaneApp::InitInstance() {
   popup_dialog::InstallSmallDialogs({nullptr, [] {
     return GetFileVersionText(base::JoinPath(base::GetModuleFolder(), L"QuellinImg.exe"));
   }});
+  popup_dialog::InstallSettingsDialog({nullptr, [this] { RefreshReceivers(); }});
   RefreshReceivers();
   integration::InstallIntegrationServices();
 

@@ -1,5 +1,6 @@
 // skin_preview DIALOG LANGUAGE OUT.png
-//   DIALOG: delete, default, wheel or about; LANGUAGE: a language file name (en.ini, cn_simp.ini).
+//   DIALOG: delete, default, wheel, about, or settings0 to settings3 (the settings on that page);
+//   LANGUAGE: a language file name (en.ini, cn_simp.ini).
 // Opens the dialog as the viewer would, waits until it has been drawn, saves the window's pixels
 // as a PNG and closes it. Exit code 0 when the picture was written.
 #include <windows.h>
@@ -19,17 +20,40 @@
 #include "image/obj_image.h"
 #include "image/save/png_writer.h"
 #include "image/wic/factory.h"
+#include "popup_dialog/settings/setting_dialog.h"
 #include "popup_dialog/small/about.h"
 #include "popup_dialog/small/default_viewer.h"
 #include "popup_dialog/small/delete_confirm.h"
 #include "popup_dialog/small/wheel_favorite.h"
 #include "skin/archive/resource_archive.h"
+#include "skin/controls/list.h"
 
 namespace {
 
 std::wstring g_out;
 const wchar_t* g_class = nullptr;
 bool g_written = false;
+int g_settings_page = -1;
+
+// The settings as a user who has chosen a few types and a hotkey sees them.
+class PreviewEffects : public popup_dialog::SettingsEffects {
+ public:
+  bool IsTypeAssociated(const std::wstring& name) override { return name == L"jpg" || name == L"png" || name == L"gif"; }
+  void RecordTypeChoice(const std::wstring&, bool) override {}
+  void ApplyTypeChoices() override {}
+  bool OffersDefaultProgramsPage() override { return true; }
+  void OpenDefaultProgramsPage() override {}
+  bool SendHotkey(int) override { return true; }
+  void RefreshReceivers() override {}
+};
+
+void CALLBACK OnShowPage(HWND, UINT, UINT_PTR id, DWORD) {
+  ::KillTimer(nullptr, id);
+  auto* dialog = dynamic_cast<DlgSetting2*>(CUseZipResourceDuiWnd::FromHandle(::FindWindowW(g_class, nullptr)));
+  if (!dialog) return;
+  if (auto* pages = dialog->FindControlAs<skin::List>(L"pagelist")) pages->SelectItem(g_settings_page);
+  if (g_settings_page == 3) dialog->ApplyHotkey(0x0444);
+}
 
 bool Capture(HWND window, const std::wstring& path) {
   RECT client{};
@@ -63,7 +87,7 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) {
-    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about LANGUAGE.ini OUT.png\n");
+    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|settings0-3 LANGUAGE.ini OUT.png\n");
     return 2;
   }
   const std::wstring dialog = argv[1];
@@ -84,6 +108,11 @@ int wmain(int argc, wchar_t** argv) {
     window = std::make_unique<DlgSetDefaultViewer2>(config);
   } else if (dialog == L"wheel") {
     window = std::make_unique<DlgMouseWheelFavorite2>(config);
+  } else if (dialog.size() == 9 && dialog.rfind(L"settings", 0) == 0 && dialog[8] >= L'0' && dialog[8] <= L'3') {
+    g_settings_page = dialog[8] - L'0';
+    config.mouse_wheel_action = 0;
+    window = std::make_unique<DlgSetting2>(config, std::make_unique<PreviewEffects>());
+    ::SetTimer(nullptr, 0, 600, &OnShowPage);
   } else if (dialog == L"about") {
     window = std::make_unique<DlgAbout2>(L"1.0.0.1", nullptr);
   } else {
