@@ -53,7 +53,9 @@ void CCurrentImage::Clear() {
   in_memory_.Reset();
 }
 
-void CCurrentImage::Open(const std::wstring& path) {
+void CCurrentImage::Open(const std::wstring& requested) {
+  // Opening the picture again passes Path() itself: keep the name before path_ is cleared.
+  const std::wstring path(requested);
   path_.clear();
   loader_.reset();
   in_memory_used_ = false;

@@ -228,3 +228,4 @@ TEST_F(SettingsWindow, TheHotkeyReachesTheCompanionOnlyWhenChosen) {
 }
 
 }  // namespace
+
