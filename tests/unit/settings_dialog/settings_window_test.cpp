@@ -68,13 +68,17 @@ void ShowPage(CUseZipResourceDuiWnd& window, int page) {
 
 class SettingsWindow : public ::testing::Test {
  protected:
+  virtual const wchar_t* Language() const { return L"en.ini"; }
   void SetUp() override {
     SetLanguageFolderForTesting(testing_support::BinDir() + L"language\\");
-    ASSERT_TRUE(SetCurrentLanguageName(L"en.ini"));
+    ASSERT_TRUE(SetCurrentLanguageName(Language()));
     skin::SetResourceFolder(testing_support::BinDir() + L"res", L"res.zip");
     config_ = std::make_unique<AppConfig>(folder_.File(L"config.ini"));
   }
-  void TearDown() override { SetLanguageFolderForTesting(L""); }
+  void TearDown() override {
+    SetCurrentLanguageName(L"en.ini");
+    SetLanguageFolderForTesting(L"");
+  }
 
   // Opens the window, runs the script in it, then closes it (posted after the script's input).
   std::unique_ptr<DlgSetting2> Run(std::function<void(CUseZipResourceDuiWnd&)> script) {
@@ -227,5 +231,37 @@ TEST_F(SettingsWindow, TheHotkeyReachesTheCompanionOnlyWhenChosen) {
   EXPECT_TRUE(failureShown);
 }
 
-}  // namespace
+// Every text of the four pages comes from the language file, in each language, and every option
+// is as wide as its text.
+class SettingsTexts : public SettingsWindow, public ::testing::WithParamInterface<const wchar_t*> {
+ protected:
+  const wchar_t* Language() const override { return GetParam(); }
+};
 
+TEST_P(SettingsTexts, EveryPageIsWrittenInTheLanguage) {
+  const wchar_t* const kControls[] = {
+      L"title", L"habit", L"routine", L"fileassoc", L"shotscreen", L"roller", L"turnpage", L"scale",
+      L"dbclick", L"double", L"origin", L"gps", L"tencent", L"google", L"max_multiple", L"loop",
+      L"rotate_save", L"ignore_icc", L"hard_speed_up", L"hard_speed_up_tip", L"confirm_del", L"long_graph",
+      L"long_graph_tip", L"save_jpeg_quality_desc", L"quality_tip", L"only_one_wnd", L"cls_exit_service",
+      L"quick_indexes", L"types_heading", L"all", L"sys_panel", L"hotkey_heading", L"hotkey_tip", L"reset"};
+  std::wstring hotkeyBox;
+  Run([&](CUseZipResourceDuiWnd& window) {
+    for (const wchar_t* name : kControls) {
+      SCOPED_TRACE(testing::Message() << "control " << std::string(name, name + wcslen(name)));
+      const skin::Control* control = window.FindControl(name);
+      ASSERT_TRUE(control);
+      EXPECT_FALSE(control->Text().empty());
+    }
+    const skin::Control* option = window.FindControl(L"only_one_wnd");
+    EXPECT_GE(option->FixedWidth(), option->MeasureText(option->Text()).cx + option->Look().padding.left);
+    ShowPage(window, 3);
+    hotkeyBox = TextOf(::GetDlgItem(window.GetHWND(), popup_dialog::HotkeyField::kEditId));
+  });
+  // No hotkey yet: the box asks for one.
+  EXPECT_EQ(hotkeyBox, GetLanguageString(L"DLG_SETTING_PAGES", L"HOTKEY_IDLE"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, SettingsTexts, ::testing::Values(L"en.ini", L"cn_simp.ini"));
+
+}  // namespace
