@@ -16,6 +16,8 @@
 #include "base/com.h"
 #include "base/handles.h"
 #include "base/paths.h"
+#include "companions/assoc/assoc_kit_client.h"
+#include "companions/assoc/registry_value.h"
 #include "image/gdiplus_include.h"
 #include "ipc/channel.h"
 #include "popup_dialog/settings/setting_dialog.h"
@@ -232,6 +234,41 @@ TEST_F(SettingsInViewer, AKeyTypedIntoTheHotkeyBoxIsRegisteredByTheCompanion) {
   EXPECT_TRUE(e2e::WaitUntil(
       [&] { return AppConfig(data_.File(L"config.ini")).ReadSnipToolHotkey() == kValue; }, kWaitMs));
   ASSERT_TRUE(CloseDialog(dialog));
+  ASSERT_TRUE(CloseViewer());
+}
+
+TEST_F(SettingsInViewer, ATickedFileTypeIsRegisteredForTheViewerAndUntickingGivesItBack) {
+  HoldCompanionMutex();
+  const std::wstring typeKey = L"Software\\Classes\\.tga";
+  std::wstring saved;
+  const bool hadDefault = assoc::ReadRegistryString(HKEY_CURRENT_USER, typeKey, nullptr, saved);
+  const auto registered = [&] {
+    std::wstring value;
+    return assoc::ReadRegistryString(HKEY_CURRENT_USER, typeKey, nullptr, value) ? value : L"<absent>";
+  };
+  // Whatever happens, the test leaves the user's associations as it found them.
+  struct Restore {
+    ~Restore() { assoc::AssocKitClient(testing_support::BinDir()).UnInstall(HKEY_CURRENT_USER); }
+  } restore;
+  ASSERT_TRUE(StartViewer(L""));
+  for (const bool tick : {true, false}) {
+    SCOPED_TRACE(tick ? "ticked" : "unticked");
+    HWND dialog = OpenWithF5();
+    ASSERT_TRUE(dialog);
+    ShowPage(dialog, 2);
+    ClickControl(dialog, L"tga", 2);
+    ASSERT_TRUE(CloseDialog(dialog));
+    // The choices of one opening go to the association library as the window goes.
+    if (tick) {
+      EXPECT_TRUE(e2e::WaitUntil([&] { return registered() == L"Quellin.tga"; }, kWaitMs)) << registered();
+    } else {
+      EXPECT_TRUE(e2e::WaitUntil([&] { return registered() == (hadDefault ? saved : L"<absent>"); }, kWaitMs))
+          << registered();
+    }
+    EXPECT_EQ(::GetPrivateProfileIntW(L"app", L"tga", -1, data_.File(L"user_assoc.ini").c_str()), tick ? 1u : 0u)
+        << "the record of the user's choice";
+    ASSERT_TRUE(viewer_->Focus());
+  }
   ASSERT_TRUE(CloseViewer());
 }
 
