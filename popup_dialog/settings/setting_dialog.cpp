@@ -236,10 +236,9 @@ void DlgSetting2::OnPageShown(int page) {
     hotkey_.Hide();
     return;
   }
-  skin::Control* place = FindControl(L"edt_keys");
-  if (!place) return;
+  // The box goes where the page places its frame: lay the page out now, not at the next paint.
   LayoutNow();
-  hotkey_.Show(GetHWND(), place->Rect(), hotkey_value_);
+  if (skin::Control* place = FindControl(L"edt_keys")) hotkey_.Show(GetHWND(), place->Rect(), hotkey_value_);
 }
 
 void DlgSetting2::OnSelectChanged(const skin::Notification& notification) {

@@ -1,7 +1,7 @@
 // The settings window in the real viewer, driven as a user drives it: opened by F5 and by the
 // "--setting" switch, its options change the viewer at once and land in config.ini, a number
-// that is no number keeps the stored value, and a key combination typed into the hotkey box is
-// registered by a running tray companion.
+// that is no number keeps the stored value, a ticked file type is registered, and a running tray
+// companion takes the quick-index option and registers a key combination typed into the hotkey box.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -199,7 +199,7 @@ TEST_F(SettingsInViewer, TheSettingSwitchOpensThemAndGeneralOptionsAreWritten) {
   EXPECT_EQ(viewer_->StoredSetting(L"only_one_instance"), L"1");
 }
 
-TEST_F(SettingsInViewer, AKeyTypedIntoTheHotkeyBoxIsRegisteredByTheCompanion) {
+TEST_F(SettingsInViewer, TheCompanionTakesTheQuickIndexOptionAndRegistersAKeyTypedIntoTheHotkeyBox) {
   // The companion runs first (it holds its own mutex), so the viewer connects to it.
   e2e::ScopedEnvironment data(L"QUELLIN_DATA_DIR", data_.Path().c_str());
   e2e::Process tray;
@@ -233,6 +233,15 @@ TEST_F(SettingsInViewer, AKeyTypedIntoTheHotkeyBoxIsRegisteredByTheCompanion) {
       << "the companion did not register Ctrl+Alt+F8";
   EXPECT_TRUE(e2e::WaitUntil(
       [&] { return AppConfig(data_.File(L"config.ini")).ReadSnipToolHotkey() == kValue; }, kWaitMs));
+
+  // The quick-index option goes to the companion through the main window: off (as a viewer
+  // without the indexing service starts), on, and off again.
+  ShowPage(dialog, 1);
+  const std::wstring trayIni = data_.File(L"tray.ini");
+  const auto companionIndexes = [&] { return ::GetPrivateProfileIntW(L"tray", L"quick_index", -1, trayIni.c_str()); };
+  ClickControl(dialog, L"quick_indexes", 1);
+  ClickControl(dialog, L"quick_indexes", 1);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return companionIndexes() == 0; }, kWaitMs)) << companionIndexes();
   ASSERT_TRUE(CloseDialog(dialog));
   ASSERT_TRUE(CloseViewer());
 }
