@@ -325,6 +325,15 @@ void DlgSetting2::ApplyHotkey(int value) {
   FocusDialog();
 }
 
+void DlgSetting2::OnCancelKey() {
+  HWND capture = hotkey_.Control();
+  if (capture && ::GetFocus() == capture) {
+    FocusDialog();
+    return;
+  }
+  EndDialog(kCancel);
+}
+
 void DlgSetting2::FocusDialog() const {
   if (GetHWND()) ::SetFocus(GetHWND());
 }

@@ -44,6 +44,11 @@ class DlgSetting2 : public CDlgBase, public CMultiLanguageLoader, public service
   // Takes a hotkey as if the user had chosen it: sends it to the companion and shows it.
   void ApplyHotkey(int value);
 
+ protected:
+  // Escape ends a capture in the hotkey box (the combination so far is handed over); otherwise it
+  // closes the window.
+  void OnCancelKey() override;
+
  private:
   void FillHabitPage();
   void FillRoutinePage();

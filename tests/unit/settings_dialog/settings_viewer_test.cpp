@@ -120,6 +120,22 @@ class SettingsInViewer : public ::testing::Test {
     e2e::PressKey(VK_DELETE);
     for (wchar_t c : text) e2e::TypeCharacter(c);
   }
+  // Clicks the hotkey box until its capture control is shown holding the keyboard focus (the
+  // window manager may still be settling the focus from a capture just ended); answers it.
+  static HWND StartCapture(HWND dialog, HWND box) {
+    HWND capture = nullptr;
+    const auto capturing = [&] {
+      capture = ::FindWindowExW(box, nullptr, HOTKEY_CLASSW, nullptr);
+      GUITHREADINFO info{sizeof(info)};
+      return capture && ::IsWindowVisible(capture) &&
+             ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus == capture;
+    };
+    for (int attempt = 0; attempt < 5 && !capturing(); ++attempt) {
+      ClickControl(dialog, L"edt_keys", 3);
+      e2e::WaitUntil(capturing, 3000);
+    }
+    return capturing() ? capture : nullptr;
+  }
   static bool CloseDialog(HWND dialog) {
     ClickControl(dialog, L"cls", 0);
     // Gone, not only hidden: until then it keeps the keyboard focus.
@@ -216,10 +232,8 @@ TEST_F(SettingsInViewer, TheCompanionTakesTheQuickIndexOptionAndRegistersAKeyTyp
   HWND box = nullptr;
   ASSERT_TRUE(e2e::WaitUntil([&] { return (box = ::GetDlgItem(dialog, 1026)) != nullptr && ::IsWindowVisible(box); },
                              kWaitMs));
-  ClickControl(dialog, L"edt_keys", 3);
+  ASSERT_TRUE(StartCapture(dialog, box)) << "no capture control took the keys";
   // F8 alone: the box makes it Ctrl+Alt+F8; Enter hands it over.
-  ASSERT_TRUE(e2e::WaitUntil([&] { return ::FindWindowExW(box, nullptr, HOTKEY_CLASSW, nullptr) != nullptr; }, kWaitMs))
-      << "no capture control in the hotkey box";
   e2e::KeyDown(VK_F8);
   e2e::KeyUp(VK_F8);
   e2e::PressKey(VK_RETURN);
@@ -233,6 +247,14 @@ TEST_F(SettingsInViewer, TheCompanionTakesTheQuickIndexOptionAndRegistersAKeyTyp
       << "the companion did not register Ctrl+Alt+F8";
   EXPECT_TRUE(e2e::WaitUntil(
       [&] { return AppConfig(data_.File(L"config.ini")).ReadSnipToolHotkey() == kValue; }, kWaitMs));
+
+  // Escape while the box waits for keys ends the capture, not the settings.
+  HWND capture = StartCapture(dialog, box);
+  ASSERT_TRUE(capture);
+  e2e::PressKey(VK_ESCAPE);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return !::IsWindowVisible(capture); }, kWaitMs));
+  EXPECT_TRUE(::IsWindow(dialog) && ::IsWindowVisible(dialog));
+  EXPECT_EQ(EditText(box), expected);
 
   // The quick-index option goes to the companion through the main window: off (as a viewer
   // without the indexing service starts), on, and off again.
