@@ -27,6 +27,13 @@ constexpr int MakeValue(BYTE key, BYTE modifiers) { return key | (modifiers << 8
 constexpr BYTE KeyOf(int value) { return static_cast<BYTE>(value & 0xFF); }
 constexpr BYTE ModifiersOf(int value) { return static_cast<BYTE>((value >> 8) & 0xFF); }
 
+// A stored value as the dialog takes it: one with bits beyond the key and the four modifier flags,
+// or with modifiers but no key, stands for no hotkey (0).
+constexpr int StoredValue(int value) {
+  const bool known = value >= 0 && value <= 0xFFFF && (ModifiersOf(value) & ~0x0F) == 0;
+  return known && KeyOf(value) != 0 ? value : 0;
+}
+
 // The keyboard layout's name of a key. The navigation keys (page up and down, end, home, the
 // arrows, insert, delete) and num lock are named as extended keys, so Home is not named as the
 // keypad's 7; `extended` asks the same for any other key.

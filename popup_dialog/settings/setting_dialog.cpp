@@ -98,7 +98,8 @@ void DlgSetting2::OnWindowInit() {
   FillHabitPage();
   FillRoutinePage();
   FillFileTypePage();
-  hotkey_value_ = config_.ReadSnipToolHotkey();
+  // The value comes from a file other programs write: an odd one shows as no hotkey.
+  hotkey_value_ = hotkey::StoredValue(config_.ReadSnipToolHotkey());
   SetExtraText(L"hotkey_heading", L"HOTKEY");
   SetExtraText(L"hotkey_tip", L"HOTKEY_TIP");
   SetExtraText(L"hotkey_failed", L"HOTKEY_FAILED");

@@ -66,6 +66,26 @@ TEST(SettingsHotkey, ValuesReadAsTheKeyboardNamesTheirKeys) {
   EXPECT_NE(hotkey::KeyName(VK_HOME, false), hotkey::KeyName(VK_NUMPAD7, false));
 }
 
+TEST(SettingsHotkey, AStoredValueBeyondAKeyAndItsFlagsMeansNoHotkey) {
+  struct Case {
+    int stored;
+    int expected;
+  } cases[] = {
+      {0, 0},
+      {hotkey::kResetValue, hotkey::kResetValue},
+      {0x0F77, 0x0F77},  // every flag with F8
+      {0x0400, 0},       // Alt without a key
+      {0x1044, 0},       // a flag the control does not have
+      {0x10444, 0},
+      {-1, 0},
+      {0x7FFFFFFF, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "stored " << c.stored);
+    EXPECT_EQ(hotkey::StoredValue(c.stored), c.expected);
+  }
+}
+
 TEST(SettingsHotkey, AKeyGoingUpWithoutAModifierTakesCtrlAlt) {
   constexpr BYTE kCtrlAlt = HOTKEYF_CONTROL | HOTKEYF_ALT;
   struct Case {
