@@ -13,10 +13,13 @@
 #include "app/startup.h"
 #include "app/ui_framework.h"
 #include "app/version_info.h"
+#include "base/log.h"
 #include "base/paths.h"
 #include "image/wic/factory.h"
 #include "integration/services.h"
 #include "main_window/main_dialog.h"
+#include "popup_dialog/adjust/install.h"
+#include "popup_dialog/feedback/install.h"
 #include "popup_dialog/settings/install.h"
 #include "popup_dialog/small/install.h"
 #include "services/registry.h"
@@ -61,10 +64,13 @@ BOOL CDorvaneApp::InitInstance() {
   ::InitCommonControlsEx(&controls);
 
   OpenMainLog();
+  QL_LOG_INFO(L"start " + GetExecutableVersionText() + L" " + command_line_);
   PrepareUiFramework(instance_, base::JoinPath(base::GetModuleFolder(), L"res"), L"res.zip");
   popup_dialog::InstallSmallDialogs({nullptr, [] {
     return GetFileVersionText(base::JoinPath(base::GetModuleFolder(), L"QuellinImg.exe"));
   }});
+  popup_dialog::InstallAdjustDialogs();
+  popup_dialog::InstallFeedbackDialog();
   popup_dialog::InstallSettingsDialog({nullptr, [this] { RefreshReceivers(); }});
   RefreshReceivers();
   integration::InstallIntegrationServices();
@@ -99,6 +105,7 @@ int CDorvaneApp::ExitInstance() {
   com_.reset();
   ReleaseBaseServices();
   ReleaseMessageChannel();
+  QL_LOG_INFO(L"exit");
   CloseMainLog();
   CCommandLine::DestroyInstance();
   DestroyHandOverReceivers();

@@ -150,7 +150,10 @@ struct Session {
 bool StartSession(Session& session, const std::vector<std::string>& settings, const std::wstring& picture,
                   COLORREF colour) {
   e2e::Viewer& viewer = session.viewer;
-  if (!viewer.WriteSettings(settings) || !viewer.Start(picture) || !viewer.Focus()) return false;
+  // No default-viewer question over the pictures (the association library lies beside the viewer).
+  std::vector<std::string> keys = settings;
+  keys.push_back("default_viewer_start_tip=0");
+  if (!viewer.WriteSettings(keys) || !viewer.Start(picture) || !viewer.Focus()) return false;
   RECT client{};
   ::GetClientRect(viewer.View(), &client);
   session.area = SIZE{client.right, client.bottom};
@@ -203,6 +206,8 @@ void PrintAim(const char* name, double value, const char* unit, double aim, cons
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, kHeldSteps / 2) : 5;
   FCAutoInitializeCOM com;
+  // Held for the whole run, so that no viewer starts a tray companion that would outlive it.
+  const HANDLE companion = ::CreateMutexW(nullptr, FALSE, L"Global\\QlTray-95745a12eeaa410d");
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
   const std::wstring work = std::wstring(temp) + L"ql_bench_window_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
@@ -345,5 +350,6 @@ int main(int argc, char** argv) {
   PrintAim("  showing one fitted photo, above idle", shownMb - idleMb, " MB", 64.0, "64 MB");
   if (!ok) std::puts("some steps did not complete: the figures above are incomplete");
   base::DeleteTree(work);
+  if (companion) ::CloseHandle(companion);
   return ok ? 0 : 1;
 }

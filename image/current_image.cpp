@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include <cstdint>
+
 #include "appconfig/app_config.h"
 #include "appconfig/folders.h"
 #include "appconfig/language.h"
@@ -54,8 +56,9 @@ void CCurrentImage::Clear() {
 }
 
 void CCurrentImage::Open(const std::wstring& requested) {
-  // Opening the picture again passes Path() itself: keep the name before path_ is cleared.
-  const std::wstring path(requested);
+  // A copy: the caller may pass Path() itself, to show the open file again after it was replaced,
+  // and clearing path_ would empty it.
+  const std::wstring path = requested;
   path_.clear();
   loader_.reset();
   in_memory_used_ = false;
@@ -146,18 +149,27 @@ bool CCurrentImage::WriteFrom(const CWICImageLoader& loader, const std::wstring&
 
 bool CCurrentImage::SaveResized(const std::wstring& target, int width, int height, bool* replacedOpenFile) {
   if (replacedOpenFile) *replacedOpenFile = false;
-  if (!loader_ || width <= 0 || height <= 0) return false;
+  if (!loader_) return false;
   base::WaitCursor busy;
-  DrainQueue();
-  base::ComPtr<IWICColorContext> context;
-  base::ComPtr<IWICBitmapSource> scaled;
-  if (FAILED(loader_->GetScaledSource(width, height, &context, &scaled))) return false;
-  // Materialised before the open file may be released: the scaled source still reads from it.
-  base::ComPtr<IWICBitmap> pixels;
-  if (FAILED(Materialise(scaled.Get(), &pixels))) return false;
-  scaled.Reset();
-  auto resized = CWICImageLoader::FromSource(pixels.Get(), context.Get());
-  return WriteFrom(*resized, target, AppConfig::Get().save_jpeg_quality, false, replacedOpenFile);
+  const auto write = [&] {
+    if (width <= 0 || height <= 0) return false;
+    // The resized pixels (32 bits each) must fit one buffer whose size is a signed 32-bit number.
+    if (static_cast<int64_t>(width) * height > INT32_MAX / 4) return false;
+    DrainQueue();
+    base::ComPtr<IWICColorContext> context;
+    base::ComPtr<IWICBitmapSource> scaled;
+    if (FAILED(loader_->GetScaledSource(width, height, &context, &scaled))) return false;
+    // Materialised before the open file may be released: the scaled source still reads from it.
+    base::ComPtr<IWICBitmap> pixels;
+    if (FAILED(Materialise(scaled.Get(), &pixels))) return false;
+    scaled.Reset();
+    auto resized = CWICImageLoader::FromSource(pixels.Get(), context.Get());
+    return WriteFrom(*resized, target, AppConfig::Get().save_jpeg_quality, false, replacedOpenFile);
+  };
+  // The user asked for the copy: a copy that could not be made is said so, as a failed save is.
+  if (write()) return true;
+  ShowSaveError();
+  return false;
 }
 
 void CCurrentImage::ReleaseFile() {

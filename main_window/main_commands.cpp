@@ -264,8 +264,12 @@ void CDorvaneDlg::CmdToggleDefaultViewer() {
 }
 
 void CDorvaneDlg::CmdFeedback() {
+  // An open form comes forward with what the user has typed into it; a new one would lose that.
+  if (feedback_) {
+    feedback_->Show(window_);
+    return;
+  }
   auto* factory = services::Find<services::IFeedbackDialogFactory>();
-  feedback_.reset();
   if (!factory) return;
   feedback_ = factory->CreateFeedbackDialog();
   if (feedback_) feedback_->Show(window_);

@@ -438,10 +438,10 @@ void CDorvaneDlg::OnTimer(UINT_PTR id) {
       break;
     case kOriginTimer: {
       ::KillTimer(window_, id);
+      // Reported once per start, also without the switch ("unknown").
       std::wstring origin;
-      if (CCommandLine::Instance()->GetSwitchValue(L"from", origin)) {
-        if (auto* statistics = services::Find<services::IUsageStatistics>()) statistics->ReportOrigin(origin);
-      }
+      CCommandLine::Instance()->GetSwitchValue(L"from", origin);
+      if (auto* statistics = services::Find<services::IUsageStatistics>()) statistics->ReportOrigin(origin);
       break;
     }
     default:

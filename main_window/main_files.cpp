@@ -11,6 +11,7 @@
 #include "appconfig/command_line.h"
 #include "appconfig/language.h"
 #include "base/handles.h"
+#include "base/log.h"
 #include "base/paths.h"
 #include "base/strings.h"
 #include "image/current_image.h"
@@ -76,6 +77,11 @@ unsigned __stdcall DefaultViewerCheck(void* raw) noexcept {
 
 void CDorvaneDlg::OpenAndShow(const std::wstring& path) {
   CCurrentImage::Get().Open(path);
+  if (!path.empty()) {
+    const SIZE size = CCurrentImage::Get().GetDisplaySize();
+    QL_LOG_INFO(size.cx > 0 ? L"open " + path + L" " + std::to_wstring(size.cx) + L"x" + std::to_wstring(size.cy)
+                            : L"cannot read " + path);
+  }
   view_.ShowCurrentImage();
 }
 

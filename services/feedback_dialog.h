@@ -12,6 +12,8 @@ inline constexpr UINT WM_FEEDBACK_CLOSED = 0x8204;
 class IFeedbackDialog {
  public:
   virtual ~IFeedbackDialog() = default;
+  // Opens the form, or brings it forward with its text when it is open. A form that has closed
+  // (its WM_FEEDBACK_CLOSED is on its way) stays closed.
   virtual void Show(HWND mainWindow) = 0;
 };
 

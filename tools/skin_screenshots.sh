@@ -14,7 +14,7 @@ out=$(cd "$out" && pwd)
 source tools/wine-env.sh
 ql_env_start
 trap ql_env_stop EXIT
-for dialog in delete default wheel about settings0 settings1 settings2 settings3; do
+for dialog in delete default wheel about effect resize feedback feedback_tips feedback_error settings0 settings1 settings2 settings3; do
   for language in en cn_simp; do
     picture="$out/${dialog}_${language}.png"
     tools/wine-run.sh build/x64/bin/skin_preview.exe "$dialog" "$language.ini" "Z:${picture//\//\\}" \

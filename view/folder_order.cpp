@@ -4,6 +4,8 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "image/file_types.h"
 
@@ -53,10 +55,92 @@ int FindName(const NameList& names, const std::wstring& name) noexcept {
   return -1;
 }
 
-void SortLogical(NameList& names) {
-  std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
-    return ::StrCmpLogicalW(a.c_str(), b.c_str()) < 0;
-  });
+namespace {
+
+// Sort keys for the logical order, one per name, built once: a run of the digits 0-9 becomes its
+// value (its length without leading zeros, then its digits), every other character the rank of its
+// class among the characters of the list as the platform compares single characters without regard
+// to case. Numbers sort before any other character, and a name before the longer names it begins.
+class LogicalKeys {
+ public:
+  explicit LogicalKeys(const NameList& names) {
+    RankCharacters(names);
+    offsets_.reserve(names.size() + 1);
+    offsets_.push_back(0);
+    for (const std::wstring& name : names) {
+      for (size_t i = 0; i < name.size();) {
+        if (IsDigit(name[i])) {
+          size_t start = i;
+          while (i < name.size() && IsDigit(name[i])) ++i;
+          size_t first = start;
+          while (first + 1 < i && name[first] == L'0') ++first;
+          tokens_.push_back(static_cast<uint32_t>(i - first));  // below every character's token
+          for (size_t d = first; d < i; ++d) tokens_.push_back(static_cast<uint32_t>(name[d] - L'0'));
+        } else {
+          tokens_.push_back(kCharacterBase + rank_[name[i]]);
+          ++i;
+        }
+      }
+      offsets_.push_back(tokens_.size());
+    }
+  }
+
+  bool Less(size_t a, size_t b) const {
+    return std::lexicographical_compare(tokens_.begin() + offsets_[a], tokens_.begin() + offsets_[a + 1],
+                                        tokens_.begin() + offsets_[b], tokens_.begin() + offsets_[b + 1]);
+  }
+
+ private:
+  static constexpr uint32_t kCharacterBase = 0x80000000u;
+  static bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+  void RankCharacters(const NameList& names) {
+    std::vector<bool> seen(0x10000, false);
+    std::vector<wchar_t> used;
+    for (const std::wstring& name : names) {
+      for (wchar_t c : name) {
+        if (!IsDigit(c) && !seen[c]) {
+          seen[c] = true;
+          used.push_back(c);
+        }
+      }
+    }
+    std::sort(used.begin(), used.end(), [](wchar_t a, wchar_t b) { return ::ChrCmpIW(a, b) < 0; });
+    rank_.assign(0x10000, 0);
+    uint32_t rank = 0;
+    for (size_t i = 0; i < used.size(); ++i) {
+      if (i > 0 && ::ChrCmpIW(used[i - 1], used[i]) != 0) ++rank;
+      rank_[used[i]] = rank;
+    }
+  }
+
+  std::vector<uint32_t> rank_;
+  std::vector<uint32_t> tokens_;
+  std::vector<size_t> offsets_;
+};
+
+bool LogicalLess(const std::wstring& a, const std::wstring& b) { return ::StrCmpLogicalW(a.c_str(), b.c_str()) < 0; }
+
+}  // namespace
+
+bool SortLogical(NameList& names) {
+  if (names.size() < 2) return true;
+  const LogicalKeys keys(names);
+  std::vector<size_t> order(names.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&keys](size_t a, size_t b) { return keys.Less(a, b); });
+  NameList sorted;
+  for (size_t i : order) sorted.push_back(std::move(names[i]));
+  names.swap(sorted);
+  // The platform's compare has the last word: where it orders two neighbours the other way (a
+  // system whose rules differ from the keys for some names), the whole list is sorted by it.
+  for (size_t i = 1; i < names.size(); ++i) {
+    if (LogicalLess(names[i], names[i - 1])) {
+      std::sort(names.begin(), names.end(), LogicalLess);
+      return false;
+    }
+  }
+  return true;
 }
 
 void MergeShellOrder(ScanResult& result, const std::vector<std::wstring>& shellNames,

@@ -45,8 +45,10 @@ struct SplitPath {
 [[nodiscard]] int FindName(const NameList& names, const std::wstring& name) noexcept;
 
 // Sorts the way the shell shows names: digit runs by value ("2" before "10"), letters without
-// regard to case (StrCmpLogicalW).
-void SortLogical(NameList& names);
+// regard to case (StrCmpLogicalW). Sort keys are made once per name; the platform's compare then
+// checks each pair of neighbours, and should it disagree anywhere the list is sorted by it alone
+// (false is answered then). The result is always in the platform's order.
+bool SortLogical(NameList& names);
 
 // Applies a shell window's order to a sorted scan. The shell's names are kept in their order
 // when they are neither sub-folders nor files the viewer does not open; when the current name is

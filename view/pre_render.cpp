@@ -102,6 +102,9 @@ void CPreRenderKeyFrame::CreateFitFrame(int width, int height) {
       (void)DecodeToFitBitmap(*loader, width, height, &bitmap);
     }
     SetFitBitmap(bitmap);
+    if (!bitmap) {
+      if (const HWND view = owner_.ViewWindow()) ::PostMessageW(view, WM_VIEW_FRAME_ARRIVED, kFitFrameFailed, 0);
+    }
     fit_.ready = 1;
     cache.Start();
     return;
@@ -162,6 +165,9 @@ void CPreRenderKeyFrame::OnFitViewReady(WPARAM wParam) {
   if (!task) return;
   tasks_.Forget(wParam);
   SetFitBitmap(task->TakeResult());
+  if (!fit_.bitmap && !task->NeedsRefinement()) {
+    if (const HWND view = owner_.ViewWindow()) ::PostMessageW(view, WM_VIEW_FRAME_ARRIVED, kFitFrameFailed, 0);
+  }
   CSystemCache& cache = CSystemCache::Get();
   if (task->NeedsRefinement()) {
     AddFitViewTask(true);

@@ -21,7 +21,10 @@ class CAsyncCreateZoomContext;
 
 // Pre-render -> its own window.
 constexpr UINT WM_ZOOM_FRAMES_READY = 0x81F5;       // wParam: the CAsyncCreateZoomContext
-constexpr UINT WM_VIEW_FRAME_ARRIVED = 0x81F6;      // posted to the view window; wParam 0
+constexpr UINT WM_VIEW_FRAME_ARRIVED = 0x81F6;      // posted to the view window; wParam 0, or
+                                                    // kFitFrameFailed
+// The picture's pixels could not be read (a damaged file whose header was sound): nothing to show.
+constexpr WPARAM kFitFrameFailed = 1;
 constexpr UINT WM_FIT_VIEW_READY = 0x81FA;          // wParam: the CAsyncCreateFitView
 constexpr UINT WM_ANIMATION_FRAMES_READY = 0x81FB;  // wParam: the CAsyncLoadAnimation
 constexpr UINT_PTR kAnimationTimerId = 100;

@@ -228,6 +228,12 @@ CZoomKeyFramePtr CAsyncCreateZoomContext::MakeFullFrame(IWICBitmap* source) cons
     frame->gdiplus_bitmap = pre_render::MakeGdiplusBitmap(source);
     return frame->gdiplus_bitmap ? frame : nullptr;
   }
+  // Pixels already premultiplied become the frame as they are: no second full-size copy.
+  WICPixelFormatGUID format{};
+  if (SUCCEEDED(source->GetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA)) {
+    frame->pixels = source;
+    return frame;
+  }
   base::ComPtr<IWICBitmapSource> converted;
   if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, source, &converted))) return nullptr;
   if (FAILED(Materialise(converted.Get(), &frame->pixels))) return nullptr;
@@ -237,7 +243,15 @@ CZoomKeyFramePtr CAsyncCreateZoomContext::MakeFullFrame(IWICBitmap* source) cons
 void CAsyncCreateZoomContext::Execute() {
   if (!loader_) return;
   base::ComPtr<IWICBitmap> source;
-  if (FAILED(loader_->GetOrientedBitmap(apply_profile_, &source)) || !source) return;
+  // Without an enhancement the picture is read premultiplied at once: the full-resolution frame then
+  // is that very bitmap, and the smaller frames are scaled from it, so one full-size copy of the
+  // picture is alive instead of two. The enhancements work on straight colours.
+  const WICPixelFormatGUID& format = enhance_mode_ == 0 ? GUID_WICPixelFormat32bppPBGRA : GUID_WICPixelFormat32bppBGRA;
+  const HRESULT read = loader_->GetOrientedBitmap(apply_profile_, &source, format);
+  // The full-resolution pixels are in hand: a platform decoder that keeps its own whole copy of
+  // them (Wine's does) would only double them while the picture is zoomed.
+  loader_->ReleasePlatformDecoder();
+  if (FAILED(read) || !source) return;
   if (enhance_mode_ != 0) {
     // The loader may hand out its own frame bitmap; enhancing that in place would change the
     // picture itself (and again at every zoom), so the effect then works on a copy.

@@ -120,6 +120,14 @@ void CDeferredJpegSource::MakeDecoder() {
   frame_ = frame;
 }
 
+void CDeferredJpegSource::ReleaseDecoder() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  frame_.Reset();
+  decoder_.Reset();
+  context_.Reset();
+  tried_ = false;
+}
+
 IWICBitmapDecoder* CDeferredJpegSource::Decoder() {
   std::lock_guard<std::mutex> lock(mutex_);
   MakeDecoder();

@@ -35,6 +35,9 @@ class CDeferredJpegSource final : public IWICBitmapSource {
   IWICBitmapFrameDecode* Frame();
   IWICColorContext* ColorContext();
   [[nodiscard]] bool IsDecoderMade() const;
+  // Lets the platform decoder go (some keep the whole decoded picture); the next request makes it
+  // again. Only where nobody holds the decoder or frame handed out before.
+  void ReleaseDecoder();
 
  private:
   CDeferredJpegSource() = default;

@@ -2,6 +2,10 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 #include "appconfig/app_config.h"
 #include "appconfig/folders.h"
 #include "base/handles.h"
@@ -35,15 +39,19 @@ SIZE CWICImageLoader::GetDisplaySize() const {
   return size;
 }
 
-HRESULT CWICImageLoader::GetOrientedBitmap(bool applyProfile, IWICBitmap** out) const {
+HRESULT CWICImageLoader::GetOrientedBitmap(bool applyProfile, IWICBitmap** out,
+                                           const WICPixelFormatGUID& pixelFormat) const {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!frame_source_ || !GetWicFactory()) return E_FAIL;
+  if (!IsEqualGUID(pixelFormat, GUID_WICPixelFormat32bppBGRA) && !IsEqualGUID(pixelFormat, GUID_WICPixelFormat32bppPBGRA)) {
+    return E_INVALIDARG;
+  }
   base::ComPtr<IWICBitmap> bitmap;
   WICPixelFormatGUID format{};
   base::ComPtr<IWICBitmap> asBitmap;
   if (SUCCEEDED(frame_source_.As(&asBitmap)) && SUCCEEDED(asBitmap->GetPixelFormat(&format)) &&
-      IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) {
+      IsEqualGUID(format, pixelFormat)) {
     bitmap = asBitmap;
   } else {
     base::ComPtr<IWICBitmapSource> source = frame_source_;
@@ -52,7 +60,7 @@ HRESULT CWICImageLoader::GetOrientedBitmap(bool applyProfile, IWICBitmap** out) 
       if (SUCCEEDED(ColourManage(source.Get(), color_context_.Get(), false, &managed))) source = managed;
     }
     base::ComPtr<IWICBitmapSource> converted;
-    HRESULT hr = ConvertTo(source.Get(), GUID_WICPixelFormat32bppBGRA, &converted);
+    HRESULT hr = ConvertTo(source.Get(), pixelFormat, &converted);
     if (FAILED(hr)) return hr;
     hr = Materialise(converted.Get(), &bitmap);
     if (FAILED(hr)) return hr;
@@ -86,6 +94,10 @@ HRESULT CWICImageLoader::GetScaledSource(int width, int height, IWICColorContext
   const WICBitmapInterpolationMode mode =
       IsWindows10OrLater() ? kWicInterpolationHighQualityCubic : WICBitmapInterpolationModeFant;
   return ScaleSource(oriented.Get(), width, height, mode, out);
+}
+
+void CWICImageLoader::ReleasePlatformDecoder() const {
+  if (deferred_) deferred_->ReleaseDecoder();
 }
 
 IWICBitmapDecoder* CWICImageLoader::Decoder() const {
@@ -345,5 +357,41 @@ HRESULT Materialise(IWICBitmapSource* source, IWICBitmap** out) {
   *out = nullptr;
   IWICImagingFactory* factory = GetWicFactory();
   if (!factory || !source) return E_FAIL;
-  return factory->CreateBitmapFromSource(source, WICBitmapCacheOnLoad, out);
+  // Pixels of four bytes are copied a band of rows at a time: a converter or scaler in front of the
+  // source then needs room for one band, not for another whole picture (a platform converter may
+  // read its whole request from its source first). Other formats keep the platform's own copy.
+  WICPixelFormatGUID format{};
+  UINT width = 0, height = 0;
+  HRESULT hr = source->GetPixelFormat(&format);
+  if (SUCCEEDED(hr)) hr = source->GetSize(&width, &height);
+  if (FAILED(hr)) return hr;
+  const bool fourBytes = IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) ||
+                         IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA) ||
+                         IsEqualGUID(format, GUID_WICPixelFormat32bppBGR);
+  if (!fourBytes || width == 0 || height == 0 || width > INT_MAX / 4 || height > INT_MAX) {
+    return factory->CreateBitmapFromSource(source, WICBitmapCacheOnLoad, out);
+  }
+  base::ComPtr<IWICBitmap> bitmap;
+  hr = factory->CreateBitmap(width, height, format, WICBitmapCacheOnLoad, &bitmap);
+  if (FAILED(hr)) return hr;
+  {
+    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+    base::ComPtr<IWICBitmapLock> lock;
+    UINT stride = 0, size = 0;
+    BYTE* data = nullptr;
+    hr = bitmap->Lock(&all, WICBitmapLockWrite, &lock);
+    if (SUCCEEDED(hr)) hr = lock->GetStride(&stride);
+    if (SUCCEEDED(hr)) hr = lock->GetDataPointer(&size, &data);
+    if (SUCCEEDED(hr) && (!data || stride < width * 4 || static_cast<uint64_t>(stride) * height > size)) hr = E_FAIL;
+    // About 8 MB a band.
+    const UINT band = std::max<UINT>(1, (8u << 20) / stride);
+    for (UINT y = 0; SUCCEEDED(hr) && y < height; y += band) {
+      const UINT rows = std::min(band, height - y);
+      const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), static_cast<INT>(rows)};
+      hr = source->CopyPixels(&rect, stride, stride * rows, data + static_cast<size_t>(y) * stride);
+    }
+  }
+  if (FAILED(hr)) return hr;
+  *out = bitmap.Detach();
+  return S_OK;
 }

@@ -37,14 +37,19 @@ class CWICImageLoader {
   SIZE GetDisplaySize() const;
   WICBitmapTransformOptions Transform() const { return OrientationToTransform(metadata_->orientation); }
 
-  // Full resolution, 32bppBGRA, orientation applied; colour-managed to sRGB when asked and a
-  // profile exists.
-  HRESULT GetOrientedBitmap(bool applyProfile, IWICBitmap** out) const;
+  // Full resolution, orientation applied, 32bppBGRA (or 32bppPBGRA when asked: the zoom key
+  // frames take their pixels premultiplied); colour-managed to sRGB when asked and a profile exists.
+  HRESULT GetOrientedBitmap(bool applyProfile, IWICBitmap** out,
+                            const WICPixelFormatGUID& pixelFormat = GUID_WICPixelFormat32bppBGRA) const;
   // The oriented picture scaled to (width, height); hands out the colour context.
   HRESULT GetScaledSource(int width, int height, IWICColorContext** context, IWICBitmapSource** out) const;
 
   // Drops decoder, source and colour context and resets the metadata so the file may be replaced.
   void ReleaseFile();
+  // For a large JPEG opened without its pixels: lets the platform decoder made for them go again
+  // (it may hold the whole decoded picture), once the caller has what it needed. Only from the
+  // picture's task queue, where nobody else uses the decoder.
+  void ReleasePlatformDecoder() const;
   // Opens a file into this loader (WIC, then GDI+, then the optional decoder library).
   void Load(const std::wstring& path);
 

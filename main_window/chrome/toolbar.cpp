@@ -77,7 +77,7 @@ WndMainToolbar::WndMainToolbar(AppConfig& config) : config_(config), sheet_(Load
     button->SetRect(RECT{0, 0, wnd_main_toolbar::kCell, wnd_main_toolbar::kCell});
     AddItem(std::move(button));
   }
-  SetEnabled(20011, false);
+  SetEnabled(kCommandAdjust, false);
   SetLayout(std::make_unique<wnd_main_toolbar::CToolbarButtonLayout>());
 }
 
@@ -117,6 +117,9 @@ void WndMainToolbar::DrawBackground(HDC dc, int left, int top, int right, int bo
 
 void WndMainToolbar::OnItemClick(CWidgetItem* item) {
   if (!item) return;
+  const bool droppedByThisPress = press_drops_adjust_ && item->GetID() == kCommandAdjust && !adjust_window_;
+  press_drops_adjust_ = false;
+  if (droppedByThisPress) return;
   if (item->GetID() == kCommandActualSize) ToggleActualSizeState();
   PostCommand(item->GetID());
 }
@@ -153,33 +156,52 @@ void WndMainToolbar::ToggleInfoPanel() {
 }
 
 void WndMainToolbar::ToggleAdjustWindow() {
-  const CWidgetItem* button = ItemById(20011);
-  if (button && button->Has(CWidgetItem::kChecked)) {
+  const CWidgetItem* button = ItemById(kCommandAdjust);
+  if (adjust_window_) {
+    // Pressed again while the window is open: it is dropped.
+    DropAdjustWindow();
+  } else if (button && button->Has(CWidgetItem::kChecked)) {
     config_.view_enhance_mode = 0;
-    SetChecked(20011, false);
+    config_.view_adjust_kept = 0;
+    SetChecked(kCommandAdjust, false);
     PostCommand(21802);
-  } else if (auto* factory = services::Find<services::IAdjustWindowFactory>()) {
-    adjust_window_.reset();
+  } else if (auto* factory = services::Find<services::IAdjustWindowFactory>();
+             factory && button && button->Has(CWidgetItem::kEnabled)) {
     adjust_window_ = factory->CreateAdjustWindow(GetSafeHwnd());
     if (adjust_window_) {
-      adjust_window_->ShowAt(ButtonScreenRect(20011));
-      SetChecked(20011, true);
+      adjust_window_->ShowAt(ButtonScreenRect(kCommandAdjust));
+      SetChecked(kCommandAdjust, true);
     }
   }
   Invalidate();
   if (auto* statistics = services::Find<services::IUsageStatistics>()) statistics->ReportFeature(L"enhance");
 }
 
-void WndMainToolbar::OnAdjustWindowClosed(WPARAM kept) {
-  config_.view_adjust_kept = static_cast<int>(kept);
-  if (kept == 1) {
-    SetChecked(20011, true);
-    PostCommand(21802);
-  } else {
-    SetChecked(20011, false);
-  }
+void WndMainToolbar::DropAdjustWindow() {
   adjust_window_.reset();
+  config_.view_adjust_kept = 0;
+  SetChecked(kCommandAdjust, false);
+}
+
+void WndMainToolbar::OnAdjustWindowClosed(WPARAM mode, LPARAM sender) {
+  // Only the window held now may close it: a late message from one already let go is a stranger.
+  const HWND held = adjust_window_ ? adjust_window_->GetSafeHwnd() : nullptr;
+  if (!held || reinterpret_cast<HWND>(sender) != held) return;
+  const int chosen = mode >= 1 && mode <= 3 ? static_cast<int>(mode) : 0;
+  config_.view_enhance_mode = chosen;
+  config_.view_adjust_kept = chosen != 0 ? 1 : 0;
+  SetChecked(kCommandAdjust, chosen != 0);
+  adjust_window_.reset();
+  if (chosen != 0) PostCommand(21802);
   Invalidate();
+}
+
+void WndMainToolbar::OnLButtonDown(int x, int y) {
+  // A press on the adjust button while its window is open takes the focus from the window, which
+  // drops itself: that press must not open it again when it ends.
+  const CWidgetItem* item = ItemAt(x, y);
+  press_drops_adjust_ = adjust_window_ && item && item->GetID() == kCommandAdjust;
+  CWidgetWindow::OnLButtonDown(x, y);
 }
 
 void WndMainToolbar::SetFullScreen(bool on) {
@@ -233,7 +255,7 @@ void WndMainToolbar::OnUIEvent(const CUIEventParam& event) {
 
 LRESULT WndMainToolbar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == services::WM_ADJUST_WINDOW_CLOSED) {
-    OnAdjustWindowClosed(wParam);
+    OnAdjustWindowClosed(wParam, lParam);
     return 0;
   }
   return CWidgetWindow::WindowProc(message, wParam, lParam);

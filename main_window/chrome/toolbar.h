@@ -37,6 +37,7 @@ class WndMainToolbar : public CWidgetWindow, public CUIEventObserver {
  public:
   static constexpr int kChildId = 102;
   static constexpr int kCommandActualSize = 20002;
+  static constexpr int kCommandAdjust = 20011;
 
   explicit WndMainToolbar(AppConfig& config = AppConfig::Get());
   ~WndMainToolbar() override;
@@ -55,6 +56,7 @@ class WndMainToolbar : public CWidgetWindow, public CUIEventObserver {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   void DrawBackground(HDC dc, int left, int top, int right, int bottom) override;
   void OnItemClick(CWidgetItem* item) override;
+  void OnLButtonDown(int x, int y) override;
   void OnDestroying() override;
 
  private:
@@ -62,7 +64,9 @@ class WndMainToolbar : public CWidgetWindow, public CUIEventObserver {
   void RefreshStepButtons();
   void ToggleActualSizeState();
   void SetActualSizeState(bool alternative);
-  void OnAdjustWindowClosed(WPARAM kept);
+  // WM_ADJUST_WINDOW_CLOSED: the mode chosen (0 when dropped) and the window that sent it.
+  void OnAdjustWindowClosed(WPARAM mode, LPARAM sender);
+  void DropAdjustWindow();
   [[nodiscard]] RECT ButtonScreenRect(int command) const;
   void SetChecked(int command, bool on);
   void SetEnabled(int command, bool on);
@@ -73,4 +77,6 @@ class WndMainToolbar : public CWidgetWindow, public CUIEventObserver {
   std::unique_ptr<services::IInfoPanel> info_panel_;
   std::unique_ptr<services::IAdjustWindow> adjust_window_;
   bool full_screen_ = false;
+  // The press under way began on the adjust button while its window was open.
+  bool press_drops_adjust_ = false;
 };

@@ -6,6 +6,7 @@
 
 #include "base/handles.h"
 #include "base/paths.h"
+#include "base/strings.h"
 #include "companions/assoc/assoc_kit_client.h"
 #include "companions/assoc/registry_value.h"
 #include "tests/e2e/e2e_support.h"
@@ -267,3 +268,44 @@ TEST_F(ViewerStartup, TheMainWindowServesOnlySoundHandOverRecords) {
 }
 
 }  // namespace
+
+TEST_F(ViewerStartup, TheLogIsWrittenOnlyWithItsMarkerAndTwoStartsAppend) {
+  WriteSettings(0);
+  // A picture whose name is Chinese: the log goes on past it.
+  const std::wstring picture = work_.File(L"假日照片.jpg");
+  ASSERT_TRUE(WriteText(picture, "not a picture"));
+  const std::wstring log = data_.File(L"main.log");
+  auto startAndClose = [&] {
+    e2e::Process viewer;
+    ASSERT_TRUE(viewer.Start(Viewer(), Quote(picture)));
+    HWND window = e2e::WaitForTopLevelWindow(viewer.Id(), kMainClass, kWindowMs);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(window).rfind(L"假日照片.jpg", 0) == 0; }, 15000));
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(viewer.WaitForExit(10000), 0);
+  };
+  startAndClose();
+  EXPECT_EQ(::GetFileAttributesW(log.c_str()), INVALID_FILE_ATTRIBUTES) << "no marker, no log";
+
+  ASSERT_TRUE(WriteText(log + L".on", ""));
+  startAndClose();
+  startAndClose();
+  const std::vector<uint8_t> bytes = ReadBytes(log);
+  const std::string text(bytes.begin(), bytes.end());
+  const std::string name = base::WideToUtf8(L"假日照片.jpg");
+  // Each start: its own line, the picture it could not read (by its Chinese name, in UTF-8), its exit.
+  size_t starts = 0, unread = 0, exits = 0;
+  for (size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(at, end - at);
+    if (line.empty()) continue;
+    EXPECT_EQ(line.rfind("[I][", 0), 0u) << line;
+    if (line.find("]start ") != std::string::npos) ++starts;
+    if (line.find("]cannot read ") != std::string::npos && line.find(name) != std::string::npos) ++unread;
+    if (line.size() >= 5 && line.compare(line.size() - 5, 5, "]exit") == 0) ++exits;
+  }
+  EXPECT_EQ(starts, 2u) << text;
+  EXPECT_EQ(unread, 2u) << text;
+  EXPECT_EQ(exits, 2u) << text;
+}

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fetches the source packages of the third-party libraries the viewer links (libjpeg-turbo, cJSON)
-# from Debian bookworm, checks the upstream tarballs against the hashes below and unpacks them with
+# Fetches the source packages of the third-party libraries the viewer links (libjpeg-turbo, cJSON,
+# libwebp) from Debian bookworm, checks the upstream tarballs against the hashes below and unpacks them with
 # Debian's patches applied. The CMake configure step runs this; it is quick when all is in place.
 #
 #   tools/deps/fetch-sources.sh [DEST]     DEST defaults to build/deps/src of the source tree
@@ -17,6 +17,7 @@ dest=${1:-$here/build/deps/src}
 packages=(
   "libjpeg-turbo 1:2.1.5-2 2.1.5 254f3642b04e309fee775123133c6464181addc150499561020312ec61c1bf7c"
   "cjson 1.7.15-1+deb12u4 1.7.15 5308fd4bd90cef7aa060558514de6a1a4a0819974a26e6ed13973c5f624c24b2"
+  "libwebp 1.2.4-0.2+deb12u1 1.2.4 7bf5a8a28cc69bcfa8cb214f2c3095703c6b73ac5fba4d5480c205331d9494df"
 )
 
 SUDO=

@@ -1,6 +1,7 @@
 #include "tools/imgprobe/probe_render.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -161,5 +162,10 @@ int RunRenderProbe(const std::vector<std::wstring>& args) {
   }
   current.Queue().DrainRunning();
   CSystemCache::DestroyInstance();
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof(memory);
+  if (::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory))) {
+    std::printf("peak_working_set=%llu\n", static_cast<unsigned long long>(memory.PeakWorkingSetSize));
+  }
   return code;
 }

@@ -1,5 +1,7 @@
 // skin_preview DIALOG LANGUAGE OUT.png
-//   DIALOG: delete, default, wheel, about, or settings0 to settings3 (the settings on that page);
+//   DIALOG: delete, default, wheel, about, effect, resize, the feedback form fresh (feedback),
+//   sent empty (feedback_tips) or filled in and sent with no server set up (feedback_error), or
+//   the settings on one of their pages (settings0 to settings3);
 //   LANGUAGE: a language file name (en.ini, cn_simp.ini).
 // Opens the dialog as the viewer would, waits until it has been drawn, saves the window's pixels
 // as a PNG and closes it. Exit code 0 when the picture was written.
@@ -20,12 +22,16 @@
 #include "image/obj_image.h"
 #include "image/save/png_writer.h"
 #include "image/wic/factory.h"
+#include "popup_dialog/adjust/effect_window.h"
+#include "popup_dialog/adjust/resize_dialog.h"
+#include "popup_dialog/feedback/dlg_feedback.h"
 #include "popup_dialog/settings/setting_dialog.h"
 #include "popup_dialog/small/about.h"
 #include "popup_dialog/small/default_viewer.h"
 #include "popup_dialog/small/delete_confirm.h"
 #include "popup_dialog/small/wheel_favorite.h"
 #include "skin/archive/resource_archive.h"
+#include "skin/controls/edit.h"
 #include "skin/controls/list.h"
 
 namespace {
@@ -83,11 +89,48 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
   }
 }
 
+// The feedback form runs modelessly: shown, brought to the state asked for as a user would bring
+// it there, and served until the timer has closed it.
+int RunFeedbackForm(const std::wstring& state, AppConfig& config) {
+  CFeedbackDlg form(config, base::GetModuleFolder());
+  form.Show(nullptr);
+  HWND window = form.GetHWND();
+  if (!window) return 1;
+  const auto type = [&](const wchar_t* field, const wchar_t* text) {
+    if (const auto* edit = form.FindControlAs<skin::Edit>(field)) {
+      ::SetFocus(edit->NativeWindow());
+      ::SetWindowTextW(edit->NativeWindow(), text);
+    }
+  };
+  if (state == L"feedback_error") {
+    const bool chinese = GetCurrentLanguageName() == L"cn_simp.ini";
+    type(L"content", chinese ? L"打开很大的全景照片时，窗口会停顿几秒钟。" : L"The window stops for a few seconds when I open a large panorama.");
+    type(L"email", L"lin@example.com");
+    type(L"phone", L"13800138000");
+  }
+  if (state != L"feedback") {
+    form.LayoutNow();
+    if (const skin::Control* commit = form.FindControl(L"commit")) {
+      const RECT& r = commit->Rect();
+      const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+      ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      ::PostMessageW(window, WM_LBUTTONUP, 0, at);
+    }
+  }
+  MSG message{};
+  while (::IsWindow(window) && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) {
-    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|settings0-3 LANGUAGE.ini OUT.png\n");
+    std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|effect|resize|feedback[_tips|_error]|settings0-3 "
+                          L"LANGUAGE.ini OUT.png\n");
     return 2;
   }
   const std::wstring dialog = argv[1];
@@ -101,8 +144,34 @@ int wmain(int argc, wchar_t** argv) {
   if (!SetCurrentLanguageName(argv[2])) return 2;
   skin::SetResourceFolder(base::JoinPath(base::GetModuleFolder(), L"res"), L"res.zip");
 
+  if (dialog.rfind(L"feedback", 0) == 0) {
+    g_class = L"CFeedbackDlg";
+    ::SetTimer(nullptr, 0, 1500, &OnTimer);
+    const int run = RunFeedbackForm(dialog, config);
+    ReleaseWicFactory();
+    return run == 0 && g_written ? 0 : 1;
+  }
+  if (dialog == L"effect") {
+    // The pop-up is no dialog: shown over a button in the middle of the screen, with a loop of
+    // its own that the timer ends.
+    CEffectWnd popup(nullptr);
+    g_class = popup.WindowClassName();
+    const int x = ::GetSystemMetrics(SM_CXSCREEN) / 2;
+    const int y = ::GetSystemMetrics(SM_CYSCREEN) / 2;
+    popup.ShowAt(RECT{x, y, x + 52, y + 52});
+    ::SetTimer(nullptr, 0, 1500, &OnTimer);
+    MSG message{};
+    while (!g_written && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    ReleaseWicFactory();
+    return g_written ? 0 : 1;
+  }
   std::unique_ptr<CDlgBase> window;
-  if (dialog == L"delete") {
+  if (dialog == L"resize") {
+    window = std::make_unique<DlgResizeImage2>(SIZE{4000, 3000}, L"C:\\Users\\Lin\\Pictures\\lake at dusk.jpg", nullptr);
+  } else if (dialog == L"delete") {
     window = std::make_unique<DlgDeleteConfirm2>(config, L"C:\\Users\\Lin\\Pictures\\lake at dusk.jpg");
   } else if (dialog == L"default") {
     window = std::make_unique<DlgSetDefaultViewer2>(config);

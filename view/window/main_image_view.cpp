@@ -197,7 +197,7 @@ LRESULT WndMainImageView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
       OnContextMenu(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     case WM_VIEW_FRAME_ARRIVED:
-      OnFrameArrived();
+      OnFrameArrived(wParam == kFitFrameFailed);
       return 0;
     case WM_FOLDER_IMAGE_COLLECTED:
       OnFolderImageCollected();
@@ -322,7 +322,13 @@ void WndMainImageView::OnFolderImageCollected() {
   Invalidate();
 }
 
-void WndMainImageView::OnFrameArrived() {
+void WndMainImageView::OnFrameArrived(bool failed) {
   RemoveItem(main_view::kLoading);
+  // A file whose header reads but whose pixels do not: the load-error display, not an empty view.
+  if (failed && renderer_ && !ItemById(main_view::kLoadError)) {
+    renderer_.reset();
+    AddItem(std::make_unique<main_view::CLoadErrorItem>(CTitleInfo::Get().FileName()));
+    OnSizeLayout();
+  }
   Invalidate();
 }

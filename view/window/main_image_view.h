@@ -57,7 +57,7 @@ class WndMainImageView : public CWidgetWindow {
   void OnContextMenu(POINT screen);
   void OnMenuCommand(WPARAM command);
   void OnFolderImageCollected();
-  void OnFrameArrived();
+  void OnFrameArrived(bool failed);
   // Acts on a press of an item; false when the point holds no item.
   bool PressItem(int x, int y);
   void DragPicture(int x, int y);

@@ -182,6 +182,11 @@ TEST_F(SavePictures, ResizedCopiesAndTheClipboardTakeEverySource) {
       EXPECT_TRUE(Near(back.At(2, 7), OverWhite(source.left), 24));
       EXPECT_TRUE(Near(back.At(17, 7), OverWhite(source.right), 24));
     }
+    // No pixels, or more than one buffer can hold: refused, and nothing is written.
+    for (const SIZE refused : {SIZE{0, 15}, SIZE{20, 0}, SIZE{65535, 65535}, SIZE{-1, -1}}) {
+      EXPECT_FALSE(current_.SaveResized(dir.File(L"refused.png"), refused.cx, refused.cy, nullptr));
+      EXPECT_EQ(::GetFileAttributesW(dir.File(L"refused.png").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
     // Emptied first, so that the previous picture's bitmap cannot answer for this one.
     ASSERT_TRUE(OpenClipboardWhenFree());
     ::EmptyClipboard();

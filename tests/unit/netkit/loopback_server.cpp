@@ -67,6 +67,11 @@ LoopbackServer::~LoopbackServer() {
   ::WSACleanup();
 }
 
+void LoopbackServer::SetAnswer(std::string answer) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  answer_ = std::move(answer);
+}
+
 std::wstring LoopbackServer::Url(std::wstring_view scheme, std::wstring_view path) const {
   return std::wstring(scheme) + L"://127.0.0.1:" + std::to_wstring(port_) + std::wstring(path);
 }
@@ -132,10 +137,15 @@ bool LoopbackServer::ReadRequest(SOCKET client, ReceivedRequest& request) {
 }
 
 void LoopbackServer::ServeConnection(SOCKET client) {
+  std::string answer;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    answer = answer_;
+  }
   if (behaviour_ == Behaviour::kAnswerAtOnce) {
     char first[1];
     if (WaitReadable(client) && ::recv(client, first, 1, 0) == 1) {
-      ::send(client, answer_.data(), static_cast<int>(answer_.size()), 0);
+      ::send(client, answer.data(), static_cast<int>(answer.size()), 0);
     }
     return;
   }
@@ -148,8 +158,8 @@ void LoopbackServer::ServeConnection(SOCKET client) {
   ::SetEvent(requestArrived_);
   if (behaviour_ == Behaviour::kAnswer) {
     size_t sent = 0;
-    while (sent < answer_.size()) {
-      const int n = ::send(client, answer_.data() + sent, static_cast<int>(answer_.size() - sent), 0);
+    while (sent < answer.size()) {
+      const int n = ::send(client, answer.data() + sent, static_cast<int>(answer.size() - sent), 0);
       if (n <= 0) break;  // the client gave up, for example over a size limit
       sent += static_cast<size_t>(n);
     }

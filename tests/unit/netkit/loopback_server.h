@@ -37,6 +37,8 @@ class LoopbackServer {
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   bool Listening() const { return port_ != 0; }
+  // The answer for the connections that come from now on.
+  void SetAnswer(std::string answer);
   unsigned short Port() const { return port_; }
   std::wstring Url(std::wstring_view scheme = L"http", std::wstring_view path = L"/live/intf/addFeedback") const;
   // Waits for the next request to arrive in full.

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlwapi.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,6 +69,55 @@ TEST(FolderOrderSort, DigitRunsByValueLettersWithoutCase) {
 
   EXPECT_EQ(folder_order::FindName(names, L"IMG10.PNG"), 6);
   EXPECT_EQ(folder_order::FindName(names, L"img10"), -1);
+}
+
+// A large generated corpus: the order must be the platform's, and for names as cameras, phones and
+// people write them the sort keys alone must already give it (no fall-back to the slow compare).
+TEST(FolderOrderSort, GeneratedNamesComeOutInThePlatformsOrder) {
+  std::mt19937 random(4242);
+  const std::vector<std::wstring> stems = {L"IMG_", L"img ", L"DSC", L"Photo-", L"photo (", L"holiday_",
+                                           L"Holiday ", L"scan.", L"照片", L"Été ", L"a", L"Z", L"_", L"~tmp",
+                                           L"x-y", L"x_y", L"Ünïcode", L"ΑΒΓ", L""};
+  const std::vector<std::wstring> tails = {L".jpg", L".JPG", L").png", L" copy.jpeg", L"b.gif", L"-2.tif",
+                                           L" (1).webp", L"", L"a.bmp"};
+  auto number = [&](bool longOnes) {
+    std::wstring digits;
+    const int zeros = static_cast<int>(random() % 3);
+    digits.append(static_cast<size_t>(zeros), L'0');
+    const int length = 1 + static_cast<int>(random() % (longOnes ? 14 : 5));
+    for (int i = 0; i < length; ++i) digits.push_back(static_cast<wchar_t>(L'0' + random() % 10));
+    return digits;
+  };
+  auto corpus = [&](bool longOnes) {
+    NameList names;
+    for (int i = 0; i < 6000; ++i) {
+      std::wstring name = stems[random() % stems.size()];
+      if (random() % 4 != 0) name += number(longOnes);
+      // (The last stem is empty: never between two numbers, which would make one longer number.)
+      if (random() % 5 == 0) name += stems[random() % (stems.size() - 1)] + number(longOnes);
+      name += tails[random() % tails.size()];
+      names.push_back(name);
+    }
+    return names;
+  };
+  auto inPlatformOrder = [](const NameList& names) {
+    for (size_t i = 1; i < names.size(); ++i) {
+      if (::StrCmpLogicalW(names[i - 1].c_str(), names[i].c_str()) > 0) return false;
+    }
+    return true;
+  };
+  NameList everyday = corpus(false);
+  NameList before = everyday;
+  EXPECT_TRUE(folder_order::SortLogical(everyday)) << "the sort keys disagreed with the platform";
+  EXPECT_TRUE(inPlatformOrder(everyday));
+  std::sort(before.begin(), before.end());
+  NameList after = everyday;
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(before, after) << "every name once, none lost";
+  // Numbers past what the platform parses: whatever the keys say, the platform's order comes out.
+  NameList longNumbers = corpus(true);
+  folder_order::SortLogical(longNumbers);
+  EXPECT_TRUE(inPlatformOrder(longNumbers));
 }
 
 TEST(FolderOrderNeighbour, StepsWithAndWithoutLooping) {

@@ -72,6 +72,19 @@ TEST_F(PreRenderTest, OnePixelFewerDecodesAtOnce) {
   EXPECT_EQ(owner.view.arrived, 1);
 }
 
+// A large JPEG cut short after its header: the size is known, the pixels are not. The view hears
+// that nothing can be shown (and shows the load error instead of an empty view).
+TEST_F(PreRenderTest, PixelsThatCannotBeReadAreReportedToTheView) {
+  Open(L"cut_large.jpg");
+  FakeOwner owner(1400, 1400, 0.25f);
+  CPreRenderKeyFrame render(owner, 350, 350);
+  ASSERT_TRUE(PumpMessagesUntil([&] { return render.IsFitFrameReady(); }));
+  ASSERT_TRUE(PumpPostedMessages());
+  EXPECT_EQ(render.GetFrame(0), nullptr);
+  EXPECT_EQ(owner.view.failed, 1);
+  EXPECT_EQ(owner.view.arrived, 0);
+}
+
 TEST_F(PreRenderTest, ZoomAtTheFitStretchesTheFitBitmap) {
   Open(L"quad.png");
   FakeOwner owner(200, 200, 0.5f);

@@ -24,10 +24,11 @@ class ViewWindow : public FCMessageWindow {
  public:
   ViewWindow() { (void)CreateMessageWindow(nullptr); }
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_VIEW_FRAME_ARRIVED) ++arrived;
+    if (message == WM_VIEW_FRAME_ARRIVED) ++(wParam == kFitFrameFailed ? failed : arrived);
     return FCMessageWindow::HandleMessage(message, wParam, lParam);
   }
   int arrived = 0;
+  int failed = 0;  // notices that no picture could be made
 };
 
 class FakeOwner : public IPreRenderOwner {
