@@ -21,6 +21,7 @@
 #include "popup_dialog/adjust/install.h"
 #include "popup_dialog/feedback/install.h"
 #include "popup_dialog/menus/install.h"
+#include "popup_dialog/settings/install.h"
 #include "popup_dialog/small/install.h"
 #include "services/registry.h"
 
@@ -72,6 +73,7 @@ BOOL CDorvaneApp::InitInstance() {
   popup_dialog::InstallAdjustDialogs();
   popup_dialog::InstallFeedbackDialog();
   popup_dialog::InstallMenusAndInfoPanel();
+  popup_dialog::InstallSettingsDialog({nullptr, [this] { RefreshReceivers(); }});
   RefreshReceivers();
   integration::InstallIntegrationServices();
 

@@ -17,7 +17,8 @@ trap ql_env_stop EXIT
 # The pop-ups are drawn over the test photo with camera data and a GPS position.
 tools/fixtures/make_fixtures.sh build/x64/fixtures >/dev/null
 photo=$(cd build/x64/fixtures && pwd)/camera.jpg
-for dialog in delete default wheel about effect resize feedback feedback_tips feedback_error menu context info; do
+for dialog in delete default wheel about effect resize feedback feedback_tips feedback_error settings0 settings1 settings2 settings3 \
+    menu context info; do
   for language in en cn_simp; do
     picture="$out/${dialog}_${language}.png"
     tools/wine-run.sh build/x64/bin/skin_preview.exe "$dialog" "$language.ini" "Z:${picture//\//\\}" "Z:${photo//\//\\}" \

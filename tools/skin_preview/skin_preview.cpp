@@ -1,7 +1,8 @@
 // skin_preview DIALOG LANGUAGE OUT.png [PICTURE]
 //   DIALOG: delete, default, wheel, about, effect, resize, the feedback form fresh (feedback), sent
-//   empty (feedback_tips) or filled in and sent with no server set up (feedback_error), or one of
-//   the pop-ups menu, context or info (over PICTURE when given);
+//   empty (feedback_tips) or filled in and sent with no server set up (feedback_error), the
+//   settings on one of their pages (settings0 to settings3), or one of the pop-ups menu, context or
+//   info (over PICTURE when given);
 //   LANGUAGE: a language file name (en.ini, cn_simp.ini).
 // Opens the dialog as the viewer would, waits until it has been drawn, saves the window's pixels
 // as a PNG and closes it. Exit code 0 when the picture was written.
@@ -25,6 +26,7 @@
 #include "popup_dialog/adjust/effect_window.h"
 #include "popup_dialog/adjust/resize_dialog.h"
 #include "popup_dialog/feedback/dlg_feedback.h"
+#include "popup_dialog/settings/setting_dialog.h"
 #include "popup_dialog/small/about.h"
 #include "popup_dialog/small/default_viewer.h"
 #include "popup_dialog/small/delete_confirm.h"
@@ -32,12 +34,34 @@
 #include "skin/archive/resource_archive.h"
 #include "skin/controls/edit.h"
 #include "tools/skin_preview/popup_preview.h"
+#include "skin/controls/list.h"
 
 namespace {
 
 std::wstring g_out;
 const wchar_t* g_class = nullptr;
 bool g_written = false;
+int g_settings_page = -1;
+
+// The settings as a user who has chosen a few types and a hotkey sees them.
+class PreviewEffects : public popup_dialog::SettingsEffects {
+ public:
+  bool IsTypeAssociated(const std::wstring& name) override { return name == L"jpg" || name == L"png" || name == L"gif"; }
+  void RecordTypeChoice(const std::wstring&, bool) override {}
+  void ApplyTypeChoices() override {}
+  bool OffersDefaultProgramsPage() override { return true; }
+  void OpenDefaultProgramsPage() override {}
+  bool SendHotkey(int) override { return true; }
+  void RefreshReceivers() override {}
+};
+
+void CALLBACK OnShowPage(HWND, UINT, UINT_PTR id, DWORD) {
+  ::KillTimer(nullptr, id);
+  auto* dialog = dynamic_cast<DlgSetting2*>(CUseZipResourceDuiWnd::FromHandle(::FindWindowW(g_class, nullptr)));
+  if (!dialog) return;
+  if (auto* pages = dialog->FindControlAs<skin::List>(L"pagelist")) pages->SelectItem(g_settings_page);
+  if (g_settings_page == 3) dialog->ApplyHotkey(0x0444);
+}
 
 bool Capture(HWND window, const std::wstring& path) {
   RECT client{};
@@ -108,7 +132,7 @@ int RunFeedbackForm(const std::wstring& state, AppConfig& config) {
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4 && argc != 5) {
     std::fwprintf(stderr, L"usage: skin_preview delete|default|wheel|about|effect|resize|feedback[_tips|_error]|"
-                          L"menu|context|info LANGUAGE.ini OUT.png [PICTURE]\n");
+                          L"settings0-3|menu|context|info LANGUAGE.ini OUT.png [PICTURE]\n");
     return 2;
   }
   const std::wstring dialog = argv[1];
@@ -159,6 +183,11 @@ int wmain(int argc, wchar_t** argv) {
     window = std::make_unique<DlgSetDefaultViewer2>(config);
   } else if (dialog == L"wheel") {
     window = std::make_unique<DlgMouseWheelFavorite2>(config);
+  } else if (dialog.size() == 9 && dialog.rfind(L"settings", 0) == 0 && dialog[8] >= L'0' && dialog[8] <= L'3') {
+    g_settings_page = dialog[8] - L'0';
+    config.mouse_wheel_action = 0;
+    window = std::make_unique<DlgSetting2>(config, std::make_unique<PreviewEffects>());
+    ::SetTimer(nullptr, 0, 600, &OnShowPage);
   } else if (dialog == L"about") {
     window = std::make_unique<DlgAbout2>(L"1.0.0.1", nullptr);
   } else {
