@@ -33,27 +33,28 @@ constexpr int kListWidth = 238;
 constexpr int kListHeight = 260;
 constexpr int kItemHeight = 36;
 constexpr UINT kMenuCommand = 0x8203;
-// The menu button shares its child id with the logo; it is the one on the right.
 constexpr int kMenubarId = 103;
 
+// The rightmost child with the menu button's id (the logo shares it).
+struct MenuButtonSearch {
+  HWND found = nullptr;
+  LONG left = LONG_MIN;
+};
+
+BOOL CALLBACK CheckMenuButton(HWND child, LPARAM data) {
+  auto* s = reinterpret_cast<MenuButtonSearch*>(data);
+  RECT r{};
+  ::GetWindowRect(child, &r);
+  if (::GetDlgCtrlID(child) == kMenubarId && r.left > s->left) {
+    s->found = child;
+    s->left = r.left;
+  }
+  return TRUE;
+}
+
 HWND MenuButton(HWND main) {
-  struct Search {
-    HWND found = nullptr;
-    LONG left = LONG_MIN;
-  } search;
-  ::EnumChildWindows(
-      main,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        RECT r{};
-        ::GetWindowRect(child, &r);
-        if (::GetDlgCtrlID(child) == kMenubarId && r.left > s->left) {
-          s->found = child;
-          s->left = r.left;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  MenuButtonSearch search;
+  ::EnumChildWindows(main, &CheckMenuButton, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
