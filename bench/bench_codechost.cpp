@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/com.h"
+#include "bench/bench_files.h"
 #include "bench/bench_timing.h"
 #include "companions/codechost/decoders.h"
 
@@ -26,18 +27,6 @@ class MemoryCanvas : public codechost::Canvas {
   }
   std::vector<uint8_t> pixels;
 };
-
-std::vector<uint8_t> ReadFile(const std::wstring& path) {
-  std::vector<uint8_t> bytes;
-  FILE* f = _wfopen(path.c_str(), L"rb");
-  if (!f) return bytes;
-  std::fseek(f, 0, SEEK_END);
-  bytes.resize(static_cast<size_t>(std::ftell(f)));
-  std::fseek(f, 0, SEEK_SET);
-  if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
-  std::fclose(f);
-  return bytes;
-}
 
 }  // namespace
 
@@ -61,8 +50,8 @@ int main() {
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring library = self;
   library = library.substr(0, library.find_last_of(L'\\') + 1) + L"..\\bin\\CodecHost.dll";
-  const std::vector<uint8_t> bytes = ReadFile(path);
-  if (bytes.empty()) {
+  std::vector<uint8_t> bytes;
+  if (!bench::ReadFileBytes(path, bytes)) {
     std::puts("error=cannot read the file");
     return 1;
   }

@@ -19,6 +19,7 @@
 #include "base/message_window.h"
 #include "bench/bench_decode.h"
 #include "bench/bench_photo.h"
+#include "bench/bench_files.h"
 #include "bench/bench_timing.h"
 #include "image/current_image.h"
 #include "image/gdiplus_include.h"
@@ -80,20 +81,6 @@ void PumpUntil(const std::function<bool()>& done) {
   }
 }
 
-bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>& bytes) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  DWORD read = 0;
-  bool ok = ::GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 30);
-  if (ok) {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    ok = ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
-  }
-  ::CloseHandle(file);
-  return ok;
-}
-
 void PrintRow(const char* name, const std::vector<double>& times, double base, double aim = 0) {
   const double median = bench::Median(times);
   std::printf("%-46s %9.1f %8.2fx", name, median, base > 0 ? median / base : 0.0);
@@ -139,7 +126,7 @@ int main(int argc, char** argv) {
     start = bench::NowMs();
     std::vector<uint8_t> bytes;
     FCObjImage small;
-    ok = ReadFileBytes(first, bytes) &&
+    ok = bench::ReadFileBytes(first, bytes) &&
          FastJpegDecodeScaled(bytes.data(), bytes.size(), kAreaWidth, kAreaHeight, small) && ok;
     scaled.push_back(bench::NowMs() - start);
 

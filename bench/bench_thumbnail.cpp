@@ -16,6 +16,7 @@
 #include "appconfig/app_config.h"
 #include "base/com.h"
 #include "bench/bench_photo.h"
+#include "bench/bench_files.h"
 #include "bench/bench_timing.h"
 #include "image/jpeg_fast.h"
 #include "image/obj_image.h"
@@ -28,22 +29,6 @@
 namespace {
 
 constexpr int kFitWidth = 1280, kFitHeight = 853;
-
-std::vector<uint8_t> ReadFileBytes(const std::wstring& path) {
-  std::vector<uint8_t> bytes;
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  LARGE_INTEGER size{};
-  DWORD got = 0;
-  if (::GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1 << 30)) {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size()) {
-      bytes.clear();
-    }
-  }
-  ::CloseHandle(file);
-  return bytes;
-}
 
 // Thumbnail request in the given mode, then the screen bitmap at the fitted size.
 bool ThumbnailAtFit(const std::wstring& file, int wanted, int mode) {
@@ -70,9 +55,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   AppConfig::Get().view_enhance_mode = 0;
-  const std::vector<uint8_t> bytes = ReadFileBytes(file);
+  std::vector<uint8_t> bytes;
+  bool ok = bench::ReadFileBytes(file, bytes);
   ThumbnailStore& store = ThumbnailStore::Process();
-  bool ok = !bytes.empty();
   bench::Rounds r;
   r.Add("DecodeToFitBitmap 1280x853", nullptr, [&] {
     auto loader = OpenImage(file);

@@ -21,6 +21,7 @@
 
 #include "base/com.h"
 #include "base/paths.h"
+#include "bench/bench_files.h"
 #include "bench/bench_timing.h"
 #include "image/jpeg_fast.h"
 #include "image/obj_image.h"
@@ -79,27 +80,13 @@ bool MakePhotos(const std::wstring& folder) {
   return true;
 }
 
-bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>& bytes) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  DWORD read = 0;
-  bool ok = ::GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 30);
-  if (ok) {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    ok = ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
-  }
-  ::CloseHandle(file);
-  return ok;
-}
-
 // libjpeg-turbo's scaled decode of the file to the view's size, reading included: the work a
 // viewer cannot avoid to show a large JPEG.
 double ScaledDecodeMs(const std::wstring& path, SIZE area) {
   const double start = bench::NowMs();
   std::vector<uint8_t> bytes;
   FCObjImage small;
-  if (!ReadFileBytes(path, bytes) ||
+  if (!bench::ReadFileBytes(path, bytes) ||
       !FastJpegDecodeScaled(bytes.data(), bytes.size(), static_cast<int>(area.cx), static_cast<int>(area.cy), small)) {
     return -1;
   }
