@@ -29,6 +29,9 @@ namespace {
 
 CDorvaneApp* g_app = nullptr;
 
+// A shutdown takes well under a second; a user who closed the window never waits for longer than this.
+constexpr unsigned long kExitWatchdogMs = 5000;
+
 constexpr wchar_t kUpgradeParameters[] = L" --need-upgrade-privilege-now --entry=main";
 
 }  // namespace
@@ -83,6 +86,8 @@ BOOL CDorvaneApp::InitInstance() {
     main_window_ = &mainWindow;
     mainWindow.DoModal();
     main_window_ = nullptr;
+    // The window has been destroyed and the settings saved.
+    StartExitWatchdog(kExitWatchdogMs);
   }
   return FALSE;
 }

@@ -8,3 +8,6 @@ void ReleasePreloaderAndFolderList();
 void ReleaseBaseServices();
 // The message channel to the tray companion.
 void ReleaseMessageChannel();
+// Once the main window is gone: ends the process after the given time if the release of the
+// objects above has not ended it by then.
+void StartExitWatchdog(unsigned long milliseconds);

@@ -282,7 +282,7 @@ TEST_F(ViewerStartup, TheLogIsWrittenOnlyWithItsMarkerAndTwoStartsAppend) {
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(window).rfind(L"假日照片.jpg", 0) == 0; }, 15000));
     ::PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(viewer.WaitForExit(10000), 0);
+    EXPECT_EQ(viewer.WaitForExit(10000), 0) << (::IsWindow(window) ? "the window stayed" : "the window went");
   };
   startAndClose();
   EXPECT_EQ(::GetFileAttributesW(log.c_str()), INVALID_FILE_ATTRIBUTES) << "no marker, no log";
