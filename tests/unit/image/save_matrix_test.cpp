@@ -2,6 +2,7 @@
 // leaves behind: pictures made by the fixture script, saved through the current picture as the
 // viewer does, and read back by the platform's decoders.
 #include <gtest/gtest.h>
+#include <process.h>
 #include <wincodec.h>
 
 #include <cstdint>
@@ -124,6 +125,12 @@ bool OpenClipboardWhenFree() {
   return false;
 }
 
+unsigned __stdcall CloseAfterAMoment(void* handle) {
+  ::Sleep(300);
+  ::CloseHandle(static_cast<HANDLE>(handle));
+  return 0;
+}
+
 class SavePictures : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -237,4 +244,36 @@ TEST_F(SavePictures, FailedSaveLeavesNoNewFileAndEveryTargetAsItWas) {
   EXPECT_EQ(ReadBytes(damaged), bytes);
   EXPECT_EQ(current_.GetDisplaySize().cx, 1400);
   EXPECT_EQ(FilesIn(dir), (std::set<std::wstring>{L"damaged.jpg", L"existing.png"}));
+}
+
+// Another program reading the target for a moment (a thumbnail being made, a virus scanner) does
+// not make the save fail; one that never lets go does, and the target keeps its bytes.
+TEST_F(SavePictures, AReaderHoldingTheTargetDelaysTheReplacementAndOneThatStaysStopsIt) {
+  TempDir dir;
+  const std::wstring target = dir.File(L"held.png");
+  ASSERT_TRUE(::CopyFileW(Fixture(L"save_alpha.png").c_str(), target.c_str(), FALSE));
+  const std::vector<uint8_t> before = ReadBytes(target);
+  current_.Open(Fixture(kSources[0].file));
+  ASSERT_EQ(current_.GetDisplaySize().cx, 40);
+  const auto hold = [&] {
+    return base::KernelHandle(
+        ::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  };
+
+  base::KernelHandle forever = hold();
+  ASSERT_TRUE(forever.IsValid());
+  EXPECT_FALSE(current_.Save(target, 90));
+  forever.Reset();
+  EXPECT_EQ(ReadBytes(target), before);
+
+  base::KernelHandle moment = hold();
+  ASSERT_TRUE(moment.IsValid());
+  HANDLE raw = moment.Release();
+  const uintptr_t closer = ::_beginthreadex(nullptr, 0, &CloseAfterAMoment, raw, 0, nullptr);
+  ASSERT_NE(closer, 0u);
+  EXPECT_TRUE(current_.Save(target, 90));
+  ::WaitForSingleObject(reinterpret_cast<HANDLE>(closer), INFINITE);
+  ::CloseHandle(reinterpret_cast<HANDLE>(closer));
+  EXPECT_NE(ReadBytes(target), before);
+  EXPECT_EQ(FilesIn(dir), (std::set<std::wstring>{L"held.png"}));
 }
