@@ -32,9 +32,12 @@ int main(int argc, char** argv) {
   IWICImagingFactory* factory = GetWicFactory();
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
-  const std::wstring file = std::wstring(temp) + L"ql_bench_fit_" + std::to_wstring(::GetCurrentProcessId()) + L".jpg";
-  if (!bench::WritePhoto(factory, file)) {
-    std::puts("could not write the test photo");
+  const std::wstring stem = std::wstring(temp) + L"ql_bench_fit_" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring file = stem + L".jpg";
+  // The same photo with a camera sensor's noise: larger, slower to decode, as real photos are.
+  const std::wstring sensor = stem + L"_sensor.jpg";
+  if (!bench::WritePhoto(factory, file) || !bench::WritePhoto(factory, sensor, 6000, 4000, bench::Noise::kSensor)) {
+    std::puts("could not write the test photos");
     return 1;
   }
   AppConfig::Get().view_enhance_mode = 0;
@@ -47,10 +50,18 @@ int main(int argc, char** argv) {
     FCObjImage image;
     ok = DecodeToFitImage(*loader, kFitWidth, kFitHeight, image) && ok;
   }, 1.15);
+  r.AddBaseline("bare platform decode, sensor noise", nullptr,
+        [&] { ok = bench::BareDecode(factory, sensor, kFitWidth, kFitHeight, bare) && ok; });
+  r.Add("viewer DecodeToFitImage, sensor noise", nullptr, [&] {
+    auto loader = OpenImage(sensor);
+    FCObjImage image;
+    ok = DecodeToFitImage(*loader, kFitWidth, kFitHeight, image) && ok;
+  }, 1.15);
   r.Run(rounds);
   std::printf("6000x4000 JPEG, %d rounds\n", rounds);
   r.Print();
   ::DeleteFileW(file.c_str());
+  ::DeleteFileW(sensor.c_str());
   ReleaseWicFactory();
   return ok ? 0 : 1;
 }

@@ -40,7 +40,11 @@ class Rounds {
  public:
   using Step = std::function<void()>;
   void Add(std::string name, Step setup, Step work, double aim = 0) {
-    entries_.push_back({std::move(name), std::move(setup), std::move(work), aim, {}});
+    entries_.push_back({std::move(name), std::move(setup), std::move(work), aim, false, {}});
+  }
+  // A second baseline: the entries after it are measured against it instead of the first.
+  void AddBaseline(std::string name, Step setup, Step work) {
+    entries_.push_back({std::move(name), std::move(setup), std::move(work), 0, true, {}});
   }
   void Run(int rounds) {
     for (int r = 0; r < rounds; ++r) {
@@ -52,14 +56,19 @@ class Rounds {
       }
     }
   }
-  // One line per entry: median time and its ratio to the first entry's median, the same for the
-  // fastest run (the least disturbed one on a busy machine), and the aim for the median ratio.
+  // One line per entry: median time and its ratio to its baseline's median (the first entry or
+  // the last baseline before it), the same for the fastest run (the least disturbed one on a
+  // busy machine), and the aim for the median ratio.
   void Print() const {
     if (entries_.empty()) return;
-    const double base = Median(entries_.front().times);
-    const double base_best = Best(entries_.front().times);
+    double base = Median(entries_.front().times);
+    double base_best = Best(entries_.front().times);
     std::printf("%-42s %9s %8s %9s %8s %6s\n", "", "median ms", "ratio", "best ms", "ratio", "aim");
     for (const Entry& e : entries_) {
+      if (e.baseline) {
+        base = Median(e.times);
+        base_best = Best(e.times);
+      }
       const double ms = Median(e.times);
       const double best = Best(e.times);
       std::printf("%-42s %9.1f %7.2fx %9.1f %7.2fx", e.name.c_str(), ms, ms / base, best,
@@ -75,6 +84,7 @@ class Rounds {
     Step setup;
     Step work;
     double aim;
+    bool baseline;
     std::vector<double> times;
   };
   std::vector<Entry> entries_;

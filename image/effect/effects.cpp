@@ -1,6 +1,9 @@
 #include "image/effect/effects.h"
 
+#include <process.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -12,6 +15,67 @@ bool FCImageEffect::Accepts(const FCObjImage& image) const { return image.BitsPe
 void FCImageEffect::Prepare(FCObjImage&) {}
 void FCImageEffect::ProcessPixelAt(FCObjImage&, int, int, uint8_t*) {}
 void FCImageEffect::ProcessImage(FCObjImage&, FCProgressObserver*) {}
+
+namespace {
+
+// The bottom half of the rows, walked by a thread of its own.
+struct LowerHalf {
+  FCObjImage* image;
+  const std::function<void(int, uint8_t*, int)>* processRow;
+  int first;
+  int last;
+  std::atomic<int> done{0};
+  std::atomic<int> stop{0};
+};
+
+unsigned __stdcall WalkLowerHalf(void* param) noexcept {
+  auto& half = *static_cast<LowerHalf*>(param);
+  for (int y = half.first; y < half.last && half.stop.load(std::memory_order_relaxed) == 0; ++y) {
+    (*half.processRow)(y, half.image->RowPointer(y), 1);
+    half.done.fetch_add(1, std::memory_order_relaxed);
+  }
+  return 0;
+}
+
+bool HasSecondProcessor() {
+  SYSTEM_INFO info{};
+  ::GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 1;
+}
+
+}  // namespace
+
+void FCImageEffect::WalkRowsInHalves(FCObjImage& image, FCProgressObserver* observer,
+                                     const std::function<void(int, uint8_t*, int)>& processRow) {
+  const int height = image.Height();
+  constexpr int64_t kSplitPixels = 1 << 18;
+  LowerHalf lower{&image, &processRow, height, height};
+  HANDLE thread = nullptr;
+  if (height >= 2 && int64_t{image.Width()} * height >= kSplitPixels && HasSecondProcessor()) {
+    lower.first = height / 2;
+    thread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &WalkLowerHalf, &lower, 0, nullptr));
+    // Without a thread this one walks every row.
+    if (!thread) lower.first = height;
+  }
+  bool stopped = false;
+  for (int y = 0; y < lower.first; ++y) {
+    processRow(y, image.RowPointer(y), 0);
+    if (observer) {
+      const int done = y + 1 + lower.done.load(std::memory_order_relaxed);
+      if (!observer->ReportProgress(static_cast<int>(100LL * done / height))) {
+        observer->SetStopFlag();
+        stopped = true;
+        break;
+      }
+      if ((stopped = observer->IsStopped())) break;
+    }
+  }
+  if (!thread) return;
+  if (stopped) lower.stop.store(1, std::memory_order_relaxed);
+  ::WaitForSingleObject(thread, INFINITE);
+  ::CloseHandle(thread);
+  if (!stopped && observer && !observer->ReportProgress(100)) observer->SetStopFlag();
+}
 
 void ExecuteEffect(FCObjImage& image, std::unique_ptr<FCImageEffect> effect,
                    FCProgressObserver* observer) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,13 @@ class FCImageEffect {
       }
     }
   }
+
+  // As WalkRows, but on a large picture and a machine with a second processor the bottom half of
+  // the rows goes to a thread of its own: processRow(y, row, half) with half 0 for the top, 1 for
+  // the bottom, so that each half can keep state of its own. Progress counts the rows of both;
+  // a stop ends both after their current row.
+  static void WalkRowsInHalves(FCObjImage& image, FCProgressObserver* observer,
+                               const std::function<void(int, uint8_t*, int)>& processRow);
 
   friend void ExecuteEffect(FCObjImage&, std::unique_ptr<FCImageEffect>, FCProgressObserver*);
 };
@@ -130,16 +138,22 @@ class FCEffectHueSaturation : public FCImageEffect {
   void ProcessImage(FCObjImage& image, FCProgressObserver* observer) override;
 
  private:
+  // Per new-hue entry: the ramps of blue, green and red (see the source), padded to 32 bytes.
+  using Ramps = std::array<double, 4>;
   struct CacheSlot;
-  void Adjust(const uint32_t (&bgr)[2], uint32_t (&out)[2]) const;
+  void Adjust(const uint32_t (&bgr)[4], uint32_t (&out)[4]) const;
   template <int kBytes>
-  void AdjustRow(uint8_t* row, int width);
+  void AdjustRow(uint8_t* row, int width, CacheSlot* cache) const;
 
   Tables hue_;
   Tables saturation_;
-  // The tables as fractions of 255, filled by Prepare.
-  std::array<std::array<double, 256>, 6> hue_fraction_{};
+  // Filled by Prepare.
   std::array<std::array<double, 256>, 6> saturation_fraction_{};
+  std::array<std::array<Ramps, 256>, 6> ramps_{};
+  // The same in single floats, for the fast way back.
+  std::array<std::array<float, 256>, 6> saturation_single_{};
+  struct alignas(16) SingleRamps : std::array<float, 4> {};
+  std::array<std::array<SingleRamps, 256>, 6> ramps_single_{};
   std::unique_ptr<CacheSlot[]> cache_;
 };
 

@@ -1,15 +1,21 @@
 // Hue and saturation by sector. The colour model is double-precision arithmetic per pixel, far
-// too slow for a 24-megapixel photo if done plainly, so:
+// too slow for a 24-megapixel photo if done plainly, and a noisy photo repeats few of its
+// colours. So every colour is computed, but cheaply and to the same bytes, four at a time:
 //  - every quotient that depends on one or two channel values only (channel / 255, lightness,
 //    the saturation's table index from max and min, table entries / 255) is computed once into
 //    tables by the very same expressions, so the values are identical;
-//  - a photo repeats its colours, so results are kept in a small direct-mapped cache keyed by
-//    blue, green and red; a cached result is exactly what the arithmetic gives;
-//  - the colours the cache lacks are computed two at a time, one per lane of the SSE2 double
-//    registers, without branches on their values (each selection picks between values the plain
-//    formula computes; adding 0.0 instead of skipping an addition changes no value).
-// All arithmetic goes through SSE2 doubles, so the 32-bit build (whose plain doubles would live
-// in the x87 unit, with wider intermediates) rounds exactly like the 64-bit one.
+//  - of the hue, only the table index (its rounding) and the sector (its integer part) are
+//    used. Both follow from twice the hue x 255, a fraction of two small integers whose integer
+//    part is found exactly. Only when that fraction is a whole number can the rounding of the
+//    double arithmetic matter; those colours take the double arithmetic;
+//  - on the way back, what depends on the new hue alone (each channel's ramp) is a table of
+//    the same expressions, filled when the effect is prepared. The rest runs in single floats,
+//    whose error is far below the margin at which a channel's rounding is checked; the colours
+//    within that margin take the double arithmetic of the formula;
+//  - a small cache keeps the results of recent colours, which a smooth photo repeats;
+//  - on a large picture the bottom half of the rows goes to a second thread.
+// All double arithmetic goes through SSE2, so the 32-bit build (whose plain doubles would live in
+// the x87 unit, with wider intermediates) rounds exactly like the 64-bit one.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -19,6 +25,7 @@
 
 namespace {
 
+// A small direct-mapped cache of results by colour: a photo repeats many of its colours.
 constexpr int kCacheBits = 14;
 constexpr uint32_t kEmptyKey = 0xFFFFFFFFu;
 
@@ -83,11 +90,15 @@ constexpr std::array<uint8_t, 256> kSectorOfFloor = [] {
 struct ModelTables {
   double fraction[256];                // v / 255
   double lightness[511];               // (max + min) x 0.5 / 255
+  float lightness_single[511];         // the same, rounded to single floats
   uint8_t saturation_index[256][256];  // [max][min], max >= min
 
   ModelTables() {
     for (int v = 0; v < 256; ++v) fraction[v] = First(All(v) / All(255.0));
-    for (int sum = 0; sum < 511; ++sum) lightness[sum] = First(All(sum) * All(0.5) / All(255.0));
+    for (int sum = 0; sum < 511; ++sum) {
+      lightness[sum] = First(All(sum) * All(0.5) / All(255.0));
+      lightness_single[sum] = static_cast<float>(lightness[sum]);
+    }
     for (int max = 0; max < 256; ++max) {
       for (int min = 0; min <= max; ++min) {
         V saturation = All(0.0);
@@ -110,47 +121,148 @@ const ModelTables& Model() {
   return tables;
 }
 
-// One channel of the way back from the model; t is in sixths of the hue circle, wrapped once
-// into 0..6: p + (q - p) x t below 1, q below 3, p + (q - p) x (4 - t) below 4, p from there.
-V HueToChannel(V p, V q, V t) {
+
+// One channel of the way back from the model, as a function of t = 6 x new hue (plus 2 for red,
+// minus 2 for blue), wrapped once into 0..6: p + (q - p) x t below 1, q below 3,
+// p + (q - p) x (4 - t) below 4, p from there. Stored as the ramp of p + (q - p) x ramp, where p
+// itself is the ramp 0 (adding 0.0 changes no value), or kTakeQ for q itself.
+constexpr double kTakeQ = 2.0;  // never a ramp, which lies in 0..1
+
+double ChannelRamp(V t) {
   const V zero = All(0.0);
   const V six = All(6.0);
   t = t + Select(t < zero, six, zero);
   t = t - Select(t > six, six, zero);
-  const V ramp = Select(t < All(1.0), t, All(4.0) - t);
-  const V value = Select(t >= All(4.0), p, p + (q - p) * ramp);
-  return Select(Both(t >= All(1.0), t < All(3.0)), q, value);
+  const double wrapped = First(t);
+  if (wrapped >= 1.0 && wrapped < 3.0) return kTakeQ;
+  if (wrapped >= 4.0) return 0.0;
+  return First(Select(t < All(1.0), t, All(4.0) - t));
 }
 
-// The integer side of one pixel: which channel is largest picks the hue formula,
-// (G - B) / d for red, (B - R) / d + 2 for green, (R - G) / d + 4 for blue.
-struct Channels {
-  int max;
-  int min;
-  int from;
-  int minus;
-  double add;
-
-  explicit Channels(uint32_t bgr) {
-    const int b = bgr & 0xFF;
-    const int g = (bgr >> 8) & 0xFF;
-    const int r = (bgr >> 16) & 0xFF;
-    max = std::max({r, g, b});
-    min = std::min({r, g, b});
-    const bool red = r == max;
-    const bool green = !red && g == max;
-    from = red ? g : (green ? b : r);
-    minus = red ? b : (green ? r : g);
-    add = red ? 0.0 : (green ? 2.0 : 4.0);
-  }
+// What the rest of the model needs of four pixels: lightness (as max + min), sector, hue table
+// index and saturation table index.
+struct alignas(16) PixelModels {
+  int32_t lightness[4];
+  int32_t sector[4];
+  int32_t hue[4];
+  int32_t saturation[4];
 };
+
+// The hue by the double arithmetic itself, for a colour that is not grey: hue = ((G - B) / d for
+// red, (B - R) / d + 2 for green, (R - G) / d + 4 for blue) / 6, plus 1 when negative, and
+// h = hue x 255. Sets the sector (from the integer part of h) and the hue index (its rounding).
+void HueByDoubles(const ModelTables& model, uint32_t bgr, int32_t& sector, int32_t& index) {
+  const int b = bgr & 0xFF;
+  const int g = (bgr >> 8) & 0xFF;
+  const int r = (bgr >> 16) & 0xFF;
+  const int max = std::max(r, std::max(g, b));
+  const int min = std::min(r, std::min(g, b));
+  const bool red = r == max;
+  const bool green = !red && g == max;
+  const double* f = model.fraction;
+  const V from = All(f[red ? g : (green ? b : r)]);
+  const V minus = All(f[red ? b : (green ? r : g)]);
+  V hue = (from - minus) / (All(f[max]) - All(f[min])) + All(red ? 0.0 : (green ? 2.0 : 4.0));
+  hue = hue / All(6.0);
+  hue = hue + Select(hue < All(0.0), All(1.0), All(0.0));
+  const V h = hue * All(255.0);
+  sector = kSectorOfFloor[TruncateClamped(h).first];
+  index = RoundClamped(h).first;
+}
+
+inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// Four colours (blue in the low byte, then green and red) at once. Which channel is largest
+// picks the hue formula (red first, then green); twice h is then the fraction
+// 255 x (from - minus + sixths x d) / 3d, with sixths 0, 2 or 4, or 6 for a negative red hue
+// that wraps, and 0 for grey. Numerator and denominator are whole numbers below 2^24, so single
+// floats hold them exactly and their rounded quotient has the exact integer part: a fraction
+// with denominator 3d that is not whole falls at least 1/765 short of the next whole number,
+// far more than the rounding. Only when the fraction is whole, h a whole or a half number, can
+// the rounding of the double arithmetic matter; those colours take the double arithmetic.
+void ModelsOf(const ModelTables& model, const uint32_t (&bgr)[4], PixelModels& out) {
+  const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr));
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  const __m128i b = _mm_and_si128(pixels, byte);
+  const __m128i g = _mm_and_si128(_mm_srli_epi32(pixels, 8), byte);
+  const __m128i r = _mm_and_si128(_mm_srli_epi32(pixels, 16), byte);
+  // The values fit in the low 16-bit half of each lane, whose high half is 0.
+  const __m128i max = _mm_max_epi16(r, _mm_max_epi16(g, b));
+  const __m128i min = _mm_min_epi16(r, _mm_min_epi16(g, b));
+  const __m128i red = _mm_cmpeq_epi32(r, max);
+  const __m128i green = _mm_andnot_si128(red, _mm_cmpeq_epi32(g, max));
+  const __m128i notBlue = _mm_or_si128(red, green);
+  const __m128i from = Pick(red, g, Pick(green, b, r));
+  const __m128i minus = Pick(red, b, Pick(green, r, g));
+  const __m128i x = _mm_sub_epi32(from, minus);
+  const __m128i d = _mm_sub_epi32(max, min);
+  const __m128i wraps = _mm_and_si128(red, _mm_cmplt_epi32(x, _mm_setzero_si128()));
+  const __m128i sixths = _mm_or_si128(_mm_and_si128(wraps, _mm_set1_epi32(6)),
+                                      _mm_or_si128(_mm_and_si128(green, _mm_set1_epi32(2)),
+                                                   _mm_andnot_si128(notBlue, _mm_set1_epi32(4))));
+  const __m128i numerator = _mm_add_epi32(x, _mm_mullo_epi16(sixths, d));
+  const __m128 grey = _mm_castsi128_ps(_mm_cmpeq_epi32(d, _mm_setzero_si128()));
+  const __m128 twice = _mm_mul_ps(_mm_cvtepi32_ps(numerator), _mm_set1_ps(255.0f));
+  const __m128 thirds = _mm_or_ps(_mm_andnot_ps(grey, _mm_cvtepi32_ps(_mm_mullo_epi16(d, _mm_set1_epi32(3)))),
+                                  _mm_and_ps(grey, _mm_set1_ps(1.0f)));
+  const __m128i k = _mm_cvttps_epi32(_mm_div_ps(twice, thirds));
+  const __m128 whole = _mm_andnot_ps(grey, _mm_cmpeq_ps(_mm_mul_ps(_mm_cvtepi32_ps(k), thirds), twice));
+  const __m128i floor = _mm_srli_epi32(k, 1);
+  // The sector counts the bounds 21, 64, 106, 149, 192 and 234 that the integer part of h has
+  // reached; past the last it is the first again.
+  __m128i sector = _mm_setzero_si128();
+  for (const int bound : {21, 64, 106, 149, 192, 234}) {
+    sector = _mm_sub_epi32(sector, _mm_cmpgt_epi32(floor, _mm_set1_epi32(bound - 1)));
+  }
+  sector = _mm_andnot_si128(_mm_cmpeq_epi32(sector, _mm_set1_epi32(6)), sector);
+  _mm_store_si128(reinterpret_cast<__m128i*>(out.lightness), _mm_add_epi32(max, min));
+  _mm_store_si128(reinterpret_cast<__m128i*>(out.sector), sector);
+  _mm_store_si128(reinterpret_cast<__m128i*>(out.hue), _mm_srli_epi32(_mm_add_epi32(k, _mm_set1_epi32(1)), 1));
+  alignas(16) int32_t maxima[4];
+  alignas(16) int32_t minima[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(maxima), max);
+  _mm_store_si128(reinterpret_cast<__m128i*>(minima), min);
+  for (int i = 0; i < 4; ++i) out.saturation[i] = model.saturation_index[maxima[i]][minima[i]];
+  if (const int onBound = _mm_movemask_ps(whole)) {
+    for (int i = 0; i < 4; ++i) {
+      if (onBound & (1 << i)) HueByDoubles(model, bgr[i], out.sector[i], out.hue[i]);
+    }
+  }
+}
+
+template <typename T>
+using SectorTables = std::array<std::array<T, 256>, 6>;
+
+// The way back from the model in doubles, exactly the formula, for pixels i and i + 1 of m.
+// When the new saturation is 0 the formula gives q = p = L exactly, so grey needs no case of its
+// own.
+void ExactBack(const ModelTables& model, const PixelModels& m, int i, const SectorTables<double>& saturationFraction,
+               const SectorTables<std::array<double, 4>>& ramps, uint32_t (&out)[4]) {
+  const int j = i + 1;
+  const V lightness = Pair(model.lightness[m.lightness[i]], model.lightness[m.lightness[j]]);
+  const V saturation = Pair(saturationFraction[m.sector[i]][m.saturation[i]],
+                            saturationFraction[m.sector[j]][m.saturation[j]]);
+  const V q = Select(lightness > All(0.5), lightness + saturation - lightness * saturation,
+                     lightness * (All(1.0) + saturation));
+  const V p = All(2.0) * lightness - q;
+  const V rise = q - p;
+  const std::array<double, 4>& first = ramps[m.sector[i]][m.hue[i]];
+  const std::array<double, 4>& second = ramps[m.sector[j]][m.hue[j]];
+  uint32_t channels[2] = {0, 0};
+  for (int c = 0; c < 3; ++c) {
+    const V ramp = Pair(first[c], second[c]);
+    const V value = Select(_mm_cmpeq_pd(ramp.v, _mm_set1_pd(kTakeQ)), q, p + rise * ramp);
+    const IntPair bytes = RoundClamped(value * All(255.0));
+    channels[0] |= static_cast<uint32_t>(bytes.first) << (8 * c);
+    channels[1] |= static_cast<uint32_t>(bytes.second) << (8 * c);
+  }
+  out[i] = channels[0];
+  out[j] = channels[1];
+}
 
 }  // namespace
-
-struct FCEffectHueSaturation::CacheSlot {
-  uint32_t key;
-  uint32_t value;
-};
 
 FCEffectHueSaturation::FCEffectHueSaturation(const Tables& hue, const Tables& saturation)
     : hue_(hue), saturation_(saturation) {
@@ -162,57 +274,80 @@ FCEffectHueSaturation::FCEffectHueSaturation(const Tables& hue, const Tables& sa
   }
 }
 
+struct FCEffectHueSaturation::CacheSlot {
+  uint32_t key;
+  uint32_t value;
+};
+
 FCEffectHueSaturation::~FCEffectHueSaturation() = default;
 
 void FCEffectHueSaturation::Prepare(FCObjImage&) {
   for (int sector = 0; sector < 6; ++sector) {
     for (int v = 0; v < 256; ++v) {
-      hue_fraction_[sector][v] = First(All(hue_[sector][v]) / All(255.0));
+      const double hue = First(All(hue_[sector][v]) / All(255.0));
       saturation_fraction_[sector][v] = First(All(saturation_[sector][v]) / All(255.0));
+      const V t = All(6.0) * All(hue);
+      ramps_[sector][v] = {ChannelRamp(t - All(2.0)), ChannelRamp(t), ChannelRamp(t + All(2.0)), 0.0};
+      saturation_single_[sector][v] = static_cast<float>(saturation_fraction_[sector][v]);
+      for (int c = 0; c < 4; ++c) ramps_single_[sector][v][c] = static_cast<float>(ramps_[sector][v][c]);
     }
   }
 }
 
-// Two colours (blue in the low byte, then green, red) at once; results packed the same way.
-// A grey pixel (max = min) has hue and saturation 0. When the new saturation is 0 the general
-// formula gives q = p = L exactly, so no separate grey case is needed on the way back.
-void FCEffectHueSaturation::Adjust(const uint32_t (&bgr)[2], uint32_t (&out)[2]) const {
+// Four colours at once; results packed the same way. The way back runs first in single floats,
+// four pixels per register. Their error, from the rounding of the inputs and of about ten
+// operations on values of at most 2, stays below 0.001 of a channel step; so wherever the value
+// before truncation lies farther than 1/256 from a whole number it truncates to the same byte
+// as the doubles would. The few pixels closer than that take the doubles.
+void FCEffectHueSaturation::Adjust(const uint32_t (&bgr)[4], uint32_t (&out)[4]) const {
   const ModelTables& model = Model();
-  const Channels a(bgr[0]);
-  const Channels b(bgr[1]);
-  const double* f = model.fraction;
-  const V lightness = Pair(model.lightness[a.max + a.min], model.lightness[b.max + b.min]);
-  const Mask grey = Masks(a.max == a.min, b.max == b.min);
-  const V d = Pair(f[a.max], f[b.max]) - Pair(f[a.min], f[b.min]);
-  V hue = (Pair(f[a.from], f[b.from]) - Pair(f[a.minus], f[b.minus])) / Select(grey, All(1.0), d) +
-          Pair(a.add, b.add);
-  hue = hue / All(6.0);
-  hue = hue + Select(hue < All(0.0), All(1.0), All(0.0));
-  hue = Select(grey, All(0.0), hue);
-  const V h = hue * All(255.0);
-  const IntPair floor = TruncateClamped(h);
-  const IntPair index = RoundClamped(h);
-  const int sector_a = kSectorOfFloor[floor.first];
-  const int sector_b = kSectorOfFloor[floor.second];
-  const V new_hue = Pair(hue_fraction_[sector_a][index.first], hue_fraction_[sector_b][index.second]);
-  const V new_saturation =
-      Pair(saturation_fraction_[sector_a][model.saturation_index[a.max][a.min]],
-           saturation_fraction_[sector_b][model.saturation_index[b.max][b.min]]);
-  const V q = Select(lightness > All(0.5), lightness + new_saturation - lightness * new_saturation,
-                     lightness * (All(1.0) + new_saturation));
-  const V p = All(2.0) * lightness - q;
-  const V t = All(6.0) * new_hue;
-  const IntPair blue = RoundClamped(HueToChannel(p, q, t - All(2.0)) * All(255.0));
-  const IntPair green = RoundClamped(HueToChannel(p, q, t) * All(255.0));
-  const IntPair red = RoundClamped(HueToChannel(p, q, t + All(2.0)) * All(255.0));
-  out[0] = static_cast<uint32_t>(blue.first | green.first << 8 | red.first << 16);
-  out[1] = static_cast<uint32_t>(blue.second | green.second << 8 | red.second << 16);
+  alignas(16) PixelModels m;
+  ModelsOf(model, bgr, m);
+  const float* lf = model.lightness_single;
+  const __m128 lightness = _mm_setr_ps(lf[m.lightness[0]], lf[m.lightness[1]], lf[m.lightness[2]], lf[m.lightness[3]]);
+  const __m128 saturation = _mm_setr_ps(
+      saturation_single_[m.sector[0]][m.saturation[0]], saturation_single_[m.sector[1]][m.saturation[1]],
+      saturation_single_[m.sector[2]][m.saturation[2]], saturation_single_[m.sector[3]][m.saturation[3]]);
+  const __m128 bright = _mm_cmpgt_ps(lightness, _mm_set1_ps(0.5f));
+  const __m128 above = _mm_sub_ps(_mm_add_ps(lightness, saturation), _mm_mul_ps(lightness, saturation));
+  const __m128 below = _mm_mul_ps(lightness, _mm_add_ps(_mm_set1_ps(1.0f), saturation));
+  const __m128 q = _mm_or_ps(_mm_and_ps(bright, above), _mm_andnot_ps(bright, below));
+  const __m128 p = _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(2.0f), lightness), q);
+  const __m128 rise = _mm_sub_ps(q, p);
+  __m128 blue = _mm_load_ps(ramps_single_[m.sector[0]][m.hue[0]].data());
+  __m128 green = _mm_load_ps(ramps_single_[m.sector[1]][m.hue[1]].data());
+  __m128 red = _mm_load_ps(ramps_single_[m.sector[2]][m.hue[2]].data());
+  __m128 unused = _mm_load_ps(ramps_single_[m.sector[3]][m.hue[3]].data());
+  _MM_TRANSPOSE4_PS(blue, green, red, unused);
+  const __m128 margin = _mm_set1_ps(1.0f / 256);
+  __m128 doubtful = _mm_setzero_ps();
+  __m128i packed = _mm_setzero_si128();
+  int shift = 0;
+  for (const __m128 ramp : {blue, green, red}) {
+    const __m128 takeQ = _mm_cmpeq_ps(ramp, _mm_set1_ps(static_cast<float>(kTakeQ)));
+    const __m128 value =
+        _mm_or_ps(_mm_and_ps(takeQ, q), _mm_andnot_ps(takeQ, _mm_add_ps(p, _mm_mul_ps(rise, ramp))));
+    const __m128 scaled = _mm_add_ps(
+        _mm_min_ps(_mm_max_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_setzero_ps()), _mm_set1_ps(255.0f)),
+        _mm_set1_ps(0.5f));
+    const __m128i bytes = _mm_cvttps_epi32(scaled);
+    const __m128 fraction = _mm_sub_ps(scaled, _mm_cvtepi32_ps(bytes));
+    doubtful = _mm_or_ps(doubtful, _mm_or_ps(_mm_cmplt_ps(fraction, margin),
+                                     _mm_cmpgt_ps(fraction, _mm_sub_ps(_mm_set1_ps(1.0f), margin))));
+    packed = _mm_or_si128(packed, _mm_sll_epi32(bytes, _mm_cvtsi32_si128(shift)));
+    shift += 8;
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
+  if (const int close = _mm_movemask_ps(doubtful)) {
+    if (close & 3) ExactBack(model, m, 0, saturation_fraction_, ramps_, out);
+    if (close & 12) ExactBack(model, m, 2, saturation_fraction_, ramps_, out);
+  }
 }
 
 void FCEffectHueSaturation::ProcessPixelAt(FCObjImage&, int, int, uint8_t* pixel) {
   const uint32_t key = pixel[0] | pixel[1] << 8 | pixel[2] << 16;
-  uint32_t result[2];
-  Adjust({key, key}, result);
+  uint32_t result[4];
+  Adjust({key, key, key, key}, result);
   pixel[0] = static_cast<uint8_t>(result[0]);
   pixel[1] = static_cast<uint8_t>(result[0] >> 8);
   pixel[2] = static_cast<uint8_t>(result[0] >> 16);
@@ -249,55 +384,44 @@ struct PixelAccess {
 
 }  // namespace
 
-// Misses are computed in pairs: the first one waits (its pixel unwritten, the cache untouched)
-// until a second one comes, or the row ends. A later pixel of the waiting colour simply misses
-// as well and makes the pair.
+// Four pixels at a time: when the cache holds all four colours their results come from it,
+// otherwise all four are computed and kept. The last few pixels of a row are padded with a copy
+// of the first of them.
 template <int kBytes>
-void FCEffectHueSaturation::AdjustRow(uint8_t* row, int width) {
+void FCEffectHueSaturation::AdjustRow(uint8_t* row, int width, CacheSlot* cache) const {
   using Access = PixelAccess<kBytes>;
-  CacheSlot* const cache = cache_.get();
-  uint8_t* waiting = nullptr;
-  uint32_t keys[2] = {0, 0};
-  uint32_t slots[2] = {0, 0};
-  for (int x = 0; x < width; ++x, row += kBytes) {
-    const uint32_t key = Access::Read(row);
-    const uint32_t index = SlotOf(key);
-    if (cache[index].key == key) {
-      Access::Write(row, cache[index].value);
-      continue;
+  uint32_t keys[4];
+  uint32_t slots[4];
+  uint32_t results[4];
+  for (int x = 0; x < width; x += 4, row += 4 * kBytes) {
+    const int count = std::min(4, width - x);
+    bool cached = true;
+    for (int i = 0; i < 4; ++i) {
+      keys[i] = Access::Read(row + (i < count ? i : 0) * kBytes);
+      slots[i] = SlotOf(keys[i]);
+      cached = cached && cache[slots[i]].key == keys[i];
     }
-    if (!waiting) {
-      waiting = row;
-      keys[0] = key;
-      slots[0] = index;
-      continue;
+    if (cached) {
+      for (int i = 0; i < 4; ++i) results[i] = cache[slots[i]].value;
+    } else {
+      Adjust(keys, results);
+      for (int i = 0; i < 4; ++i) cache[slots[i]] = {keys[i], results[i]};
     }
-    keys[1] = key;
-    slots[1] = index;
-    uint32_t results[2];
-    Adjust(keys, results);
-    cache[slots[0]] = {keys[0], results[0]};
-    cache[slots[1]] = {keys[1], results[1]};
-    Access::Write(waiting, results[0]);
-    Access::Write(row, results[1]);
-    waiting = nullptr;
-  }
-  if (waiting) {
-    uint32_t results[2];
-    Adjust({keys[0], keys[0]}, results);
-    cache[slots[0]] = {keys[0], results[0]};
-    Access::Write(waiting, results[0]);
+    for (int i = 0; i < count; ++i) Access::Write(row + i * kBytes, results[i]);
   }
 }
 
 void FCEffectHueSaturation::ProcessImage(FCObjImage& image, FCProgressObserver* observer) {
   constexpr size_t kSlots = size_t{1} << kCacheBits;
-  if (!cache_) cache_ = std::make_unique<CacheSlot[]>(kSlots);
-  std::fill_n(cache_.get(), kSlots, CacheSlot{kEmptyKey, 0});
+  // One cache for each half of the rows.
+  if (!cache_) cache_ = std::make_unique<CacheSlot[]>(2 * kSlots);
+  std::fill_n(cache_.get(), 2 * kSlots, CacheSlot{kEmptyKey, 0});
+  (void)Model();
   const int width = image.Width();
+  CacheSlot* caches = cache_.get();
   if (image.BitsPerPixel() == 32) {
-    WalkRows(image, observer, [&](int, uint8_t* row) { AdjustRow<4>(row, width); });
+    WalkRowsInHalves(image, observer, [&](int, uint8_t* row, int half) { AdjustRow<4>(row, width, caches + half * kSlots); });
   } else {
-    WalkRows(image, observer, [&](int, uint8_t* row) { AdjustRow<3>(row, width); });
+    WalkRowsInHalves(image, observer, [&](int, uint8_t* row, int half) { AdjustRow<3>(row, width, caches + half * kSlots); });
   }
 }

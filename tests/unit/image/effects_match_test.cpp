@@ -123,6 +123,31 @@ TEST(EffectsMatchReference, HueSaturationOnManyColours) {
   EXPECT_EQ(ref::Bytes(actual), ref::Bytes(expected));
 }
 
+// Every one of the 16.7 million colours once: the hue's rounding falls exactly on a whole or a
+// half number for some of them, where only the double arithmetic itself decides.
+TEST(EffectsMatchReference, HueSaturationOnEveryColour) {
+  FCObjImage every;
+  ASSERT_TRUE(every.Create(4096, -4096, 32));
+  for (int y = 0; y < 4096; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(every.RowPointer(y));
+    for (int x = 0; x < 4096; ++x) row[x] = 0xFF000000u | static_cast<uint32_t>(y * 4096 + x);
+  }
+  for (const ref::Tables& hue : {IdentityTables(), RandomTables(21)}) {
+    const ref::Tables saturation = EnhancementSaturation();
+    FCObjImage expected = every;
+    FCObjImage actual = every;
+    ref::HueSaturation(expected, hue, saturation);
+    ExecuteEffect(actual, std::make_unique<FCEffectHueSaturation>(hue, saturation), nullptr);
+    const auto* want = reinterpret_cast<const uint32_t*>(expected.PixelMemory());
+    const auto* got = reinterpret_cast<const uint32_t*>(actual.PixelMemory());
+    size_t wrong = 0, first = 0;
+    for (size_t i = 0; i < size_t{4096} * 4096; ++i) {
+      if (want[i] != got[i] && wrong++ == 0) first = i;
+    }
+    EXPECT_EQ(wrong, 0u) << "first wrong colour " << std::hex << first << ": " << got[first] << " for " << want[first];
+  }
+}
+
 TEST(EffectsMatchReference, Convolution) {
   struct Kernel {
     std::vector<int32_t> values;
