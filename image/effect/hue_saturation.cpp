@@ -299,7 +299,9 @@ void FCEffectHueSaturation::Prepare(FCObjImage&) {
 // operations on values of at most 2, stays below 0.001 of a channel step; so wherever the value
 // before truncation lies farther than 1/256 from a whole number it truncates to the same byte
 // as the doubles would. The few pixels closer than that take the doubles.
-void FCEffectHueSaturation::Adjust(const uint32_t (&bgr)[4], uint32_t (&out)[4]) const {
+// Inlined into the row loops: a call per four pixels would save and restore the callee-saved SSE
+// registers each time.
+[[gnu::always_inline]] inline void FCEffectHueSaturation::Adjust(const uint32_t (&bgr)[4], uint32_t (&out)[4]) const {
   const ModelTables& model = Model();
   alignas(16) PixelModels m;
   ModelsOf(model, bgr, m);
