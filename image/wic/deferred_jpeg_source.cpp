@@ -34,7 +34,7 @@ base::ComPtr<CDeferredJpegSource> CDeferredJpegSource::TryOpen(const std::wstrin
   if (static_cast<long long>(header.width) * header.height < minPixels || header.has_icc) return {};
   if (header.components != 1 && header.components != 3) return {};
   base::ComPtr<CDeferredJpegSource> source;
-  source.Attach(new (std::nothrow) CDeferredJpegSource());
+  base::Adopt(source, new (std::nothrow) CDeferredJpegSource());
   if (!source) return {};
   source->path_ = path;
   source->width_ = static_cast<UINT>(header.width);
@@ -115,7 +115,7 @@ void CDeferredJpegSource::MakeDecoder() {
       FAILED(decoder->GetFrame(0, &frame))) {
     return;
   }
-  context_.Attach(FirstColorContext(factory, frame.Get()));
+  base::Adopt(context_, FirstColorContext(factory, frame.Get()));
   decoder_ = decoder;
   frame_ = frame;
 }
