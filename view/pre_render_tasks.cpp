@@ -283,7 +283,7 @@ void CAsyncCreateZoomContext::Execute() {
   // is that very bitmap, and the smaller frames are scaled from it, so one full-size copy of the
   // picture is alive instead of two. The enhancements work on straight colours.
   const WICPixelFormatGUID& format = enhance_mode_ == 0 ? GUID_WICPixelFormat32bppPBGRA : GUID_WICPixelFormat32bppBGRA;
-  const HRESULT read = loader_->GetOrientedBitmap(apply_profile_, &source, format);
+  const HRESULT read = loader_->GetOrientedViewBitmap(apply_profile_, &source, format);
   // The full-resolution pixels are in hand: a platform decoder that keeps its own whole copy of
   // them (Wine's does) would only double them while the picture is zoomed.
   loader_->ReleasePlatformDecoder();

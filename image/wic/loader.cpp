@@ -80,6 +80,14 @@ HRESULT CWICImageLoader::GetOrientedBitmap(bool applyProfile, IWICBitmap** out,
   return S_OK;
 }
 
+HRESULT CWICImageLoader::GetOrientedViewBitmap(bool applyProfile, IWICBitmap** out,
+                                               const WICPixelFormatGUID& pixelFormat) const {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (deferred_ && SUCCEEDED(deferred_->DecodeOriented(Transform(), pixelFormat, out))) return S_OK;
+  return GetOrientedBitmap(applyProfile, out, pixelFormat);
+}
+
 HRESULT CWICImageLoader::GetScaledSource(int width, int height, IWICColorContext** context,
                                          IWICBitmapSource** out) const {
   if (!out) return E_POINTER;
