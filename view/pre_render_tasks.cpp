@@ -120,7 +120,10 @@ void RealiseKeyFrame(CZoomKeyFrame& frame, ID2D1RenderTarget* target, bool fullR
     }
     if (!frame.d2d_bitmap && fullResolution) frame.gdiplus_bitmap = MakeGdiplusBitmap(frame.pixels.Get());
   }
-  if (frame.d2d_bitmap || frame.gdiplus_bitmap) frame.pixels.Reset();
+  // Pixels that could not become a bitmap (no memory for it, as a large picture may find in a
+  // 32-bit process) are let go as well: the view draws from the frames it has, and the memory is
+  // better given back than kept for a frame that cannot be drawn.
+  if (target || frame.d2d_bitmap || frame.gdiplus_bitmap) frame.pixels.Reset();
 }
 
 }  // namespace pre_render
