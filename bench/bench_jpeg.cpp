@@ -73,7 +73,7 @@ std::vector<uint8_t> EncodeJpeg(IWICImagingFactory* factory, int width, int heig
 // The platform path the viewer takes without the fast decoder: decoder, frame, 32 bpp BGRA pixels.
 bool WicFullDecode(IWICImagingFactory* factory, const std::vector<uint8_t>& jpeg, FCObjImage& out) {
   ComPtr<IStream> stream;
-  stream.Attach(::SHCreateMemStream(jpeg.data(), static_cast<UINT>(jpeg.size())));
+  base::Adopt(stream, ::SHCreateMemStream(jpeg.data(), static_cast<UINT>(jpeg.size())));
   ComPtr<IWICBitmapDecoder> decoder;
   ComPtr<IWICBitmapFrameDecode> frame;
   return stream &&

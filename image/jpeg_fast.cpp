@@ -4,6 +4,8 @@
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
+#include <new>
+#include <vector>
 
 #include "image/obj_image.h"
 
@@ -61,6 +63,9 @@ class Decompressor {
   jpeg_decompress_struct info_{};
   JpegError error_{};
 };
+
+// Rows decoded per call of the library when the caller takes rows one by one.
+constexpr int kRowBatch = 16;
 
 struct Source {
   const uint8_t* data;
@@ -124,6 +129,30 @@ bool DecodeSteps(Decompressor& jpeg, const Source& source, int maxWidth, int max
   return true;
 }
 
+// The rows go through a small batch buffer made by the caller (a std::vector, which must not live
+// in a frame that a jump skips).
+bool RowSteps(Decompressor& jpeg, const Source& source, int width, int height, uint8_t* batch,
+              const std::function<void(int, const uint8_t*)>* takeRow) {
+  jpeg_decompress_struct& info = jpeg.Info();
+  ReadHeader(info, source);
+  if (static_cast<int>(info.image_width) != width || static_cast<int>(info.image_height) != height) return false;
+  info.out_color_space = JCS_EXT_BGRA;
+  jpeg_start_decompress(&info);
+  if (static_cast<int>(info.output_width) != width || static_cast<int>(info.output_height) != height) return false;
+  const size_t stride = static_cast<size_t>(width) * 4;
+  JSAMPROW rows[kRowBatch];
+  while (info.output_scanline < info.output_height) {
+    const int first = static_cast<int>(info.output_scanline);
+    const int count = std::min(kRowBatch, height - first);
+    for (int i = 0; i < count; ++i) rows[i] = batch + stride * static_cast<size_t>(i);
+    const int read = static_cast<int>(jpeg_read_scanlines(&info, rows, static_cast<JDIMENSION>(count)));
+    if (read == 0) return false;
+    for (int i = 0; i < read; ++i) (*takeRow)(first + i, rows[i]);
+  }
+  jpeg_finish_decompress(&info);
+  return true;
+}
+
 // The guards: setjmp here, every libjpeg call below. Nothing of this frame is used after a jump
 // but the return value.
 bool GuardedHeader(Decompressor& jpeg, const Source& source, int* width, int* height) {
@@ -141,6 +170,12 @@ bool GuardedHeaderInfo(Decompressor& jpeg, const Source& source, FastJpegHeader*
 bool GuardedDecode(Decompressor& jpeg, const Source& source, int maxWidth, int maxHeight, FCObjImage* out) {
   if (setjmp(jpeg.Error().jump)) return false;
   return DecodeSteps(jpeg, source, maxWidth, maxHeight, out);
+}
+
+bool GuardedRows(Decompressor& jpeg, const Source& source, int width, int height, uint8_t* batch,
+                 const std::function<void(int, const uint8_t*)>* takeRow) {
+  if (setjmp(jpeg.Error().jump)) return false;
+  return RowSteps(jpeg, source, width, height, batch, takeRow);
 }
 
 bool MakeSource(const uint8_t* data, size_t size, Source& source) {
@@ -195,4 +230,20 @@ bool FastJpegDecodeScaled(const uint8_t* data, size_t size, int maxWidth, int ma
   }
   if (!ok) out.Destroy();
   return ok;
+}
+
+bool FastJpegDecodeRows(const uint8_t* data, size_t size, int width, int height,
+                        const std::function<void(int y, const uint8_t* row)>& takeRow) {
+  Source source{};
+  if (!MakeSource(data, size, source) || width <= 0 || height <= 0 || width > INT_MAX / 4 / kRowBatch || !takeRow) {
+    return false;
+  }
+  std::vector<uint8_t> batch;
+  try {
+    batch.resize(static_cast<size_t>(width) * 4 * kRowBatch);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  Decompressor jpeg;
+  return GuardedRows(jpeg, source, width, height, batch.data(), &takeRow) && !jpeg.Error().damaged;
 }

@@ -7,6 +7,7 @@
 // then falls back to the platform decoder.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 class FCObjImage;
 
@@ -38,3 +39,11 @@ struct FastJpegHeader {
 // The output is width/d x height/d, each rounded up.
 [[nodiscard]] bool FastJpegDecodeScaled(const uint8_t* data, size_t size, int maxWidth, int maxHeight,
                                         FCObjImage& out);
+
+// Decodes the whole picture at full size a few rows at a time and hands each row, top to bottom,
+// to `takeRow` (32 bpp: blue, green, red, alpha 255; valid only during the call). The decoder
+// keeps no picture-sized buffer for a sequential JPEG, so the caller may put the rows straight
+// into its own bitmap. The picture must be exactly width x height. Damage that the decoder would
+// paper over fails as in FastJpegDecodeScaled; rows already handed over then stay as they are.
+[[nodiscard]] bool FastJpegDecodeRows(const uint8_t* data, size_t size, int width, int height,
+                                      const std::function<void(int y, const uint8_t* row)>& takeRow);

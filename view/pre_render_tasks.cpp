@@ -79,12 +79,51 @@ void DisposeGdiplusBitmap(void* bitmap) noexcept {
   if (bitmap) Gdiplus::DllExports::GdipDisposeImage(static_cast<Gdiplus::GpBitmap*>(bitmap));
 }
 
+namespace {
+
+// A Direct2D bitmap made from the pixels of a 32bppPBGRA WIC bitmap as they lie in its memory.
+HRESULT CreateD2DBitmapFromPixels(ID2D1RenderTarget* target, IWICBitmap* pixels, ID2D1Bitmap** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!target || !pixels) return E_INVALIDARG;
+  UINT width = 0, height = 0;
+  WICPixelFormatGUID format{};
+  HRESULT hr = pixels->GetSize(&width, &height);
+  if (SUCCEEDED(hr)) hr = pixels->GetPixelFormat(&format);
+  if (FAILED(hr)) return hr;
+  if (!IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA) || width == 0 || height == 0 || width > INT_MAX / 4 ||
+      height > INT_MAX) {
+    return E_INVALIDARG;
+  }
+  const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
+  base::ComPtr<IWICBitmapLock> lock;
+  UINT stride = 0, size = 0;
+  BYTE* data = nullptr;
+  hr = pixels->Lock(&all, WICBitmapLockRead, &lock);
+  if (SUCCEEDED(hr)) hr = lock->GetStride(&stride);
+  if (SUCCEEDED(hr)) hr = lock->GetDataPointer(&size, &data);
+  if (FAILED(hr)) return hr;
+  if (!data || stride < width * 4 || static_cast<uint64_t>(stride) * (height - 1) + width * 4 > size) return E_FAIL;
+  const D2D1_BITMAP_PROPERTIES properties =
+      D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+  return target->CreateBitmap(D2D1::SizeU(width, height), data, stride, properties, out);
+}
+
+}  // namespace
+
 void RealiseKeyFrame(CZoomKeyFrame& frame, ID2D1RenderTarget* target, bool fullResolution) {
   if (!frame.d2d_bitmap && !frame.gdiplus_bitmap && frame.pixels) {
-    if (target) (void)target->CreateBitmapFromWicBitmap(frame.pixels.Get(), nullptr, &frame.d2d_bitmap);
+    // Straight from the frame's own pixels: made from the WIC bitmap, the Direct2D bitmap may first
+    // copy them into a buffer of its own (Wine's does), one more block of the frame's size.
+    if (target && FAILED(CreateD2DBitmapFromPixels(target, frame.pixels.Get(), &frame.d2d_bitmap))) {
+      (void)target->CreateBitmapFromWicBitmap(frame.pixels.Get(), nullptr, &frame.d2d_bitmap);
+    }
     if (!frame.d2d_bitmap && fullResolution) frame.gdiplus_bitmap = MakeGdiplusBitmap(frame.pixels.Get());
   }
-  if (frame.d2d_bitmap || frame.gdiplus_bitmap) frame.pixels.Reset();
+  // Pixels that could not become a bitmap (no memory for it, as a large picture may find in a
+  // 32-bit process) are let go as well: the view draws from the frames it has, and the memory is
+  // better given back than kept for a frame that cannot be drawn.
+  if (target || frame.d2d_bitmap || frame.gdiplus_bitmap) frame.pixels.Reset();
 }
 
 }  // namespace pre_render
@@ -247,7 +286,7 @@ void CAsyncCreateZoomContext::Execute() {
   // is that very bitmap, and the smaller frames are scaled from it, so one full-size copy of the
   // picture is alive instead of two. The enhancements work on straight colours.
   const WICPixelFormatGUID& format = enhance_mode_ == 0 ? GUID_WICPixelFormat32bppPBGRA : GUID_WICPixelFormat32bppBGRA;
-  const HRESULT read = loader_->GetOrientedBitmap(apply_profile_, &source, format);
+  const HRESULT read = loader_->GetOrientedViewBitmap(apply_profile_, &source, format);
   // The full-resolution pixels are in hand: a platform decoder that keeps its own whole copy of
   // them (Wine's does) would only double them while the picture is zoomed.
   loader_->ReleasePlatformDecoder();

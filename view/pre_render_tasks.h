@@ -31,7 +31,7 @@ void DisposeGdiplusBitmap(void* bitmap) noexcept;
 
 // Gives the key frame its Direct2D bitmap for this target from the pixels the task left in it.
 // A full-resolution frame that Direct2D refuses gets a GDI+ bitmap instead. The pixels are let go
-// once the frame can be drawn.
+// once the frame can be drawn, and also when no bitmap could be made for this target.
 void RealiseKeyFrame(CZoomKeyFrame& frame, ID2D1RenderTarget* target, bool fullResolution);
 
 }  // namespace pre_render

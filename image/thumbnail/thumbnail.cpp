@@ -129,7 +129,7 @@ bool WrapStoreFrame(const ThumbnailFramePtr& frame, bool useAlpha, base::ComPtr<
   if (!frame || !frame->image.IsValid() || frame->image.BitsPerPixel() != 32 || frame->image.SignedHeight() >= 0) {
     return false;
   }
-  out.Attach(new (std::nothrow) FCStoreFrameSource(frame, useAlpha));
+  base::Adopt(out, new (std::nothrow) FCStoreFrameSource(frame, useAlpha));
   return out != nullptr;
 }
 // A stored opaque frame of the wanted size, or one pixel larger on a side (the rounding between the

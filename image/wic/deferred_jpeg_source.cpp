@@ -2,10 +2,14 @@
 
 #include <shlwapi.h>
 
+#include <climits>
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "image/jpeg_fast.h"
 #include "image/wic/factory.h"
+#include "image/wic/flip_rotator.h"
 
 namespace {
 
@@ -25,6 +29,47 @@ bool ReadStart(const std::wstring& path, std::vector<uint8_t>& bytes) {
   return ok && read >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
 }
 
+// The whole file; false for one that cannot be read or is beyond any sane JPEG.
+bool ReadWhole(const std::wstring& path, std::vector<uint8_t>& bytes) {
+  constexpr LONGLONG kLargestFile = 1LL << 30;
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = ::GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart <= kLargestFile;
+  if (ok) {
+    try {
+      bytes.resize(static_cast<size_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+      ok = false;
+    }
+  }
+  DWORD read = 0;
+  ok = ok && ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
+  ::CloseHandle(file);
+  return ok;
+}
+
+// Puts source row `y` (width pixels of four bytes) where `map` sends it in a bitmap of the turned
+// size: out(X, Y) = in(sx, sy) as image::FlipRotateMapping defines it, solved for (X, Y).
+void PlaceRow(const image::FlipRotateMapping& map, int width, int height, int y, const uint8_t* row, BYTE* data,
+              size_t stride) {
+  if (!map.swap) {
+    BYTE* target = data + stride * static_cast<size_t>(map.reverseY ? height - 1 - y : y);
+    if (!map.reverseX) {
+      std::memcpy(target, row, static_cast<size_t>(width) * 4);
+      return;
+    }
+    for (int x = 0; x < width; ++x) std::memcpy(target + static_cast<size_t>(width - 1 - x) * 4, row + x * 4, 4);
+    return;
+  }
+  BYTE* column = data + static_cast<size_t>(map.reverseY ? height - 1 - y : y) * 4;
+  for (int x = 0; x < width; ++x) {
+    const int outY = map.reverseX ? width - 1 - x : x;
+    std::memcpy(column + stride * static_cast<size_t>(outY), row + static_cast<size_t>(x) * 4, 4);
+  }
+}
+
 }  // namespace
 
 base::ComPtr<CDeferredJpegSource> CDeferredJpegSource::TryOpen(const std::wstring& path, long long minPixels) {
@@ -34,7 +79,7 @@ base::ComPtr<CDeferredJpegSource> CDeferredJpegSource::TryOpen(const std::wstrin
   if (static_cast<long long>(header.width) * header.height < minPixels || header.has_icc) return {};
   if (header.components != 1 && header.components != 3) return {};
   base::ComPtr<CDeferredJpegSource> source;
-  source.Attach(new (std::nothrow) CDeferredJpegSource());
+  base::Adopt(source, new (std::nothrow) CDeferredJpegSource());
   if (!source) return {};
   source->path_ = path;
   source->width_ = static_cast<UINT>(header.width);
@@ -100,6 +145,47 @@ HRESULT CDeferredJpegSource::CopyPixels(const WICRect* rect, UINT stride, UINT s
   return frame->CopyPixels(rect, stride, size, buffer);
 }
 
+HRESULT CDeferredJpegSource::DecodeOriented(WICBitmapTransformOptions options, const WICPixelFormatGUID& format,
+                                            IWICBitmap** out) const {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) && !IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA)) {
+    return E_INVALIDARG;
+  }
+  if (!image::IsValidTransform(options)) return E_INVALIDARG;
+  IWICImagingFactory* factory = GetWicFactory();
+  if (!factory || width_ == 0 || height_ == 0 || width_ > INT_MAX / 4 || height_ > INT_MAX / 4) return E_FAIL;
+  std::vector<uint8_t> file;
+  if (!ReadWhole(path_, file)) return WINCODEC_ERR_BADIMAGE;
+  const image::FlipRotateMapping map = image::MappingFor(options);
+  const UINT outWidth = map.swap ? height_ : width_;
+  const UINT outHeight = map.swap ? width_ : height_;
+  base::ComPtr<IWICBitmap> bitmap;
+  HRESULT hr = factory->CreateBitmap(outWidth, outHeight, format, WICBitmapCacheOnLoad, &bitmap);
+  if (FAILED(hr)) return hr;
+  bool decoded = false;
+  {
+    const WICRect all{0, 0, static_cast<INT>(outWidth), static_cast<INT>(outHeight)};
+    base::ComPtr<IWICBitmapLock> lock;
+    UINT stride = 0, size = 0;
+    BYTE* data = nullptr;
+    hr = bitmap->Lock(&all, WICBitmapLockWrite, &lock);
+    if (SUCCEEDED(hr)) hr = lock->GetStride(&stride);
+    if (SUCCEEDED(hr)) hr = lock->GetDataPointer(&size, &data);
+    if (FAILED(hr)) return hr;
+    if (!data || stride < outWidth * 4 || static_cast<uint64_t>(stride) * outHeight > size) return E_FAIL;
+    const int width = static_cast<int>(width_);
+    const int height = static_cast<int>(height_);
+    decoded = FastJpegDecodeRows(file.data(), file.size(), width, height, [&](int y, const uint8_t* row) {
+      PlaceRow(map, width, height, y, row, data, stride);
+    });
+  }
+  if (!decoded) return WINCODEC_ERR_BADIMAGE;
+  (void)bitmap->SetResolution(map.swap ? dpi_y_ : dpi_x_, map.swap ? dpi_x_ : dpi_y_);
+  *out = bitmap.Detach();
+  return S_OK;
+}
+
 void CDeferredJpegSource::MakeDecoder() {
   if (tried_) return;
   tried_ = true;
@@ -115,7 +201,7 @@ void CDeferredJpegSource::MakeDecoder() {
       FAILED(decoder->GetFrame(0, &frame))) {
     return;
   }
-  context_.Attach(FirstColorContext(factory, frame.Get()));
+  base::Adopt(context_, FirstColorContext(factory, frame.Get()));
   decoder_ = decoder;
   frame_ = frame;
 }

@@ -35,6 +35,12 @@ class CDeferredJpegSource final : public IWICBitmapSource {
   IWICBitmapFrameDecode* Frame();
   IWICColorContext* ColorContext();
   [[nodiscard]] bool IsDecoderMade() const;
+  // The whole picture decoded by our own JPEG decoder, turned by `options` as the rows arrive, into
+  // a new bitmap of `format` (32bppBGRA or 32bppPBGRA: a JPEG is opaque, so both hold the same
+  // bytes). No platform decoder is made, and no picture-sized buffer beside the bitmap: the view's
+  // full-resolution frame then costs the bitmap and the file's bytes. Fails, with nothing made,
+  // wherever our decoder refuses the file (damage included); the platform path remains.
+  HRESULT DecodeOriented(WICBitmapTransformOptions options, const WICPixelFormatGUID& format, IWICBitmap** out) const;
   // Lets the platform decoder go (some keep the whole decoded picture); the next request makes it
   // again. Only where nobody holds the decoder or frame handed out before.
   void ReleaseDecoder();

@@ -80,6 +80,14 @@ HRESULT CWICImageLoader::GetOrientedBitmap(bool applyProfile, IWICBitmap** out,
   return S_OK;
 }
 
+HRESULT CWICImageLoader::GetOrientedViewBitmap(bool applyProfile, IWICBitmap** out,
+                                               const WICPixelFormatGUID& pixelFormat) const {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (deferred_ && SUCCEEDED(deferred_->DecodeOriented(Transform(), pixelFormat, out))) return S_OK;
+  return GetOrientedBitmap(applyProfile, out, pixelFormat);
+}
+
 HRESULT CWICImageLoader::GetScaledSource(int width, int height, IWICColorContext** context,
                                          IWICBitmapSource** out) const {
   if (!out) return E_POINTER;
@@ -181,7 +189,7 @@ bool CWICImageLoader::LoadWithWic(const std::wstring& path) {
   }
   base::ComPtr<IWICBitmapFrameDecode> frame;
   if (FAILED(decoder_->GetFrame(frameIndex, &frame))) return false;
-  color_context_.Attach(FirstColorContext(factory, frame.Get()));
+  base::Adopt(color_context_, FirstColorContext(factory, frame.Get()));
   if (FAILED(frame.As(&frame_source_))) return false;
   ReadMetadata(frame.Get(), path.c_str(), *metadata_);
   if (!OrientationAllowed()) metadata_->orientation = 0;
@@ -227,7 +235,7 @@ bool CWICImageLoader::LoadWithLibrary(const std::wstring& path) {
   auto loadImage = reinterpret_cast<LoadImageFn>(::GetProcAddress(module.Get(), "load_image"));
   if (!loadImage) return false;
   base::ComPtr<IUnknown> object;
-  object.Attach(loadImage(path.c_str(), factory));
+  base::Adopt(object, loadImage(path.c_str(), factory));
   if (object) object.As(&frame_source_);
   object.Reset();
   return GetDisplaySize().cx > 0;

@@ -41,6 +41,12 @@ class CWICImageLoader {
   // frames take their pixels premultiplied); colour-managed to sRGB when asked and a profile exists.
   HRESULT GetOrientedBitmap(bool applyProfile, IWICBitmap** out,
                             const WICPixelFormatGUID& pixelFormat = GUID_WICPixelFormat32bppBGRA) const;
+  // The same pixels for the view's zoom frames, made with the least memory at hand: a large JPEG
+  // opened from its header is decoded by our own decoder straight into the bitmap, turned as it
+  // goes, so neither the platform decoder's whole-picture buffers nor a second turned copy exist
+  // (such a JPEG carries no colour profile). Anything else, or a file our decoder refuses, takes
+  // GetOrientedBitmap.
+  HRESULT GetOrientedViewBitmap(bool applyProfile, IWICBitmap** out, const WICPixelFormatGUID& pixelFormat) const;
   // The oriented picture scaled to (width, height); hands out the colour context.
   HRESULT GetScaledSource(int width, int height, IWICColorContext** context, IWICBitmapSource** out) const;
 

@@ -47,7 +47,7 @@ HRESULT FCWicScaler::Create(IWICBitmapSource* source, UINT width, UINT height, W
   auto* self = new (std::nothrow) FCWicScaler();
   if (!self) return E_OUTOFMEMORY;
   base::ComPtr<IWICBitmapSource> owner;
-  owner.Attach(self);
+  base::Adopt(owner, self);
   self->source_ = input;
   self->format_ = format;
   self->width_ = width;

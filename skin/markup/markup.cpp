@@ -66,7 +66,7 @@ bool ParseMarkup(const std::vector<uint8_t>& bytes, MarkupNode& root, std::wstri
   if (!xml.create_reader) return Fail(error, L"the XML reader of the system is missing");
 
   base::ComPtr<IStream> stream;
-  stream.Attach(::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+  base::Adopt(stream, ::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
   base::ComPtr<IXmlReader> reader;
   if (!stream || FAILED(xml.create_reader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.GetAddressOf()), nullptr))) {
     return Fail(error, L"the XML reader could not be created");

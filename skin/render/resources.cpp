@@ -56,7 +56,7 @@ bool DecodePicture(const std::vector<uint8_t>& bytes, FCObjImage& out) {
   out.Destroy();
   if (bytes.empty() || bytes.size() > ZipArchive::kMaxEntrySize) return false;
   base::ComPtr<IStream> stream;
-  stream.Attach(::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+  base::Adopt(stream, ::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
   if (!stream) return false;
   Gdiplus::Bitmap bitmap(stream.Get());
   if (bitmap.GetLastStatus() != Gdiplus::Ok) return false;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <wincodec.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -71,6 +73,64 @@ TEST_F(DeferredJpeg, LargeJpegOpensFromItsHeaderAndDecodesLikeTheDirectPath) {
   EXPECT_NE(loader->Decoder(), nullptr);
 }
 
+// The whole bitmap's bytes (32 bpp, rows packed).
+std::vector<BYTE> AllPixels(IWICBitmapSource* source, UINT* width, UINT* height) {
+  if (FAILED(source->GetSize(width, height))) return {};
+  std::vector<BYTE> pixels(size_t{*width} * *height * 4);
+  if (FAILED(source->CopyPixels(nullptr, *width * 4, static_cast<UINT>(pixels.size()), pixels.data()))) return {};
+  return pixels;
+}
+
+TEST_F(DeferredJpeg, ViewBitmapIsOurOwnDecodeTurnedAsThePlatformPathTurnsIt) {
+  // Red top-left, green along the bottom, blue elsewhere: every turn and flip moves the blocks.
+  const std::wstring path = dir_.File(L"turned.jpg");
+  ASSERT_TRUE(test_pictures::WritePicture(path, GUID_ContainerFormatJpeg, 1600, 1200, [](UINT x, UINT y) {
+    return x < 400 && y < 240 ? kRed : (y >= 1000 ? test_pictures::kGreen : kBlue);
+  }));
+  const std::vector<uint8_t> plain = testing_support::ReadBytes(path);
+  for (uint16_t orientation = 1; orientation <= 8; ++orientation) {
+    SCOPED_TRACE(orientation);
+    ASSERT_TRUE(testing_support::WriteBytes(path, plain));
+    ASSERT_TRUE(test_pictures::AddOrientation(path, orientation));
+    const CWICImageLoaderPtr loader = OpenImage(path);
+    ASSERT_TRUE(loader->IsDeferred());
+    base::ComPtr<IWICBitmap> ours, platform;
+    ASSERT_HRESULT_SUCCEEDED(loader->GetOrientedViewBitmap(false, &ours, GUID_WICPixelFormat32bppPBGRA));
+    ASSERT_HRESULT_SUCCEEDED(loader->GetOrientedBitmap(false, &platform, GUID_WICPixelFormat32bppPBGRA));
+    UINT w = 0, h = 0, pw = 0, ph = 0;
+    const std::vector<BYTE> a = AllPixels(ours.Get(), &w, &h);
+    const std::vector<BYTE> b = AllPixels(platform.Get(), &pw, &ph);
+    ASSERT_EQ(w, pw);
+    ASSERT_EQ(h, ph);
+    ASSERT_EQ(w, orientation >= 5 ? 1200u : 1600u);
+    ASSERT_EQ(a.size(), b.size());
+    ASSERT_FALSE(a.empty());
+    // Decoders differ in how they smooth colour across sharp edges, so single pixels there may
+    // differ a lot; the picture as a whole, and every part of it, must not.
+    long long total = 0;
+    for (size_t i = 0; i < a.size(); ++i) total += std::abs(int{a[i]} - int{b[i]});
+    EXPECT_LT(static_cast<double>(total) / static_cast<double>(a.size()), 0.5);
+    constexpr UINT kCells = 8;
+    for (UINT cy = 0; cy < kCells; ++cy) {
+      for (UINT cx = 0; cx < kCells; ++cx) {
+        double sumA[4] = {}, sumB[4] = {};
+        for (UINT y = cy * h / kCells; y < (cy + 1) * h / kCells; ++y) {
+          for (UINT x = cx * w / kCells; x < (cx + 1) * w / kCells; ++x) {
+            for (int c = 0; c < 4; ++c) {
+              sumA[c] += a[(size_t{y} * w + x) * 4 + c];
+              sumB[c] += b[(size_t{y} * w + x) * 4 + c];
+            }
+          }
+        }
+        const double n = double(w / kCells) * double(h / kCells);
+        for (int c = 0; c < 4; ++c) {
+          ASSERT_NEAR(sumA[c] / n, sumB[c] / n, 2.0) << "cell " << cx << "," << cy << " channel " << c;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(DeferredJpeg, SmallOrDamagedFilesTakeTheUsualPathsAndFailCleanly) {
   const CWICImageLoaderPtr small = OpenImage(Photo(L"small.jpg", 1281, 1280));
   EXPECT_FALSE(small->IsDeferred());
@@ -85,6 +145,8 @@ TEST_F(DeferredJpeg, SmallOrDamagedFilesTakeTheUsualPathsAndFailCleanly) {
   if (cut->IsDeferred()) {
     FCObjImage image;
     (void)DecodeToFitImage(*cut, 160, 120, image);  // whatever the platform makes of it, no crash
+    base::ComPtr<IWICBitmap> view;
+    (void)cut->GetOrientedViewBitmap(false, &view, GUID_WICPixelFormat32bppPBGRA);  // likewise
   }
   // A file that changed into something else after opening yields no pixels.
   const std::wstring gone = Photo(L"gone.jpg", 1600, 1200);
@@ -94,6 +156,9 @@ TEST_F(DeferredJpeg, SmallOrDamagedFilesTakeTheUsualPathsAndFailCleanly) {
   FCObjImage image;
   EXPECT_FALSE(DecodeToFitImage(*loader, 160, 120, image));
   EXPECT_FALSE(image.IsValid());
+  base::ComPtr<IWICBitmap> view;
+  EXPECT_HRESULT_FAILED(loader->GetOrientedViewBitmap(false, &view, GUID_WICPixelFormat32bppPBGRA));
+  EXPECT_EQ(view, nullptr);
 }
 
 }  // namespace

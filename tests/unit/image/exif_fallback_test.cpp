@@ -114,7 +114,7 @@ TEST_F(ExifFallback, ReadsFilesAndStreamsWithoutDisturbingThem) {
   EXPECT_TRUE(writer.IsValid());
 
   ComPtr<IStream> stream;
-  stream.Attach(::SHCreateMemStream(jpeg.data(), static_cast<UINT>(jpeg.size())));
+  base::Adopt(stream, ::SHCreateMemStream(jpeg.data(), static_cast<UINT>(jpeg.size())));
   ASSERT_TRUE(stream);
   LARGE_INTEGER middle{};
   middle.QuadPart = 123;

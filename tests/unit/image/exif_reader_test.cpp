@@ -148,7 +148,7 @@ TEST_F(ExifReader, AgreesWithThePlatformIfdReader) {
     ComPtr<IWICPersistStream> persist;
     ASSERT_EQ(platform->QueryInterface(kPersistStreamIid, reinterpret_cast<void**>(persist.GetAddressOf())), S_OK);
     ComPtr<IStream> stream;
-    stream.Attach(::SHCreateMemStream(tiff.data(), static_cast<UINT>(tiff.size())));
+    base::Adopt(stream, ::SHCreateMemStream(tiff.data(), static_cast<UINT>(tiff.size())));
     ASSERT_TRUE(stream);
     LARGE_INTEGER ifd0{};
     ifd0.QuadPart = 8;

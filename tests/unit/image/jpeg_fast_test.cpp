@@ -89,7 +89,7 @@ class FastJpeg : public ::testing::Test {
   // WIC's full decode as a tightly packed 32 bpp BGRA picture; empty on failure.
   bool WicDecode(const std::vector<uint8_t>& jpeg, FCObjImage& out) {
     ComPtr<IStream> stream;
-    stream.Attach(::SHCreateMemStream(jpeg.data(), static_cast<UINT>(jpeg.size())));
+    base::Adopt(stream, ::SHCreateMemStream(jpeg.data(), static_cast<UINT>(jpeg.size())));
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     ComPtr<IWICBitmapSource> bgra;

@@ -266,7 +266,7 @@ TEST_F(Metadata, ThumbnailBitmapIsScaledOntoTheCanvas) {
   ASSERT_TRUE(section);
   for (int i = 0; i < 40 * 20; ++i) static_cast<uint32_t*>(bits)[i] = 0xFF0064C8u;
   ThumbnailRequest request;
-  request.bitmap.Attach(new FakeSharedBitmap(section, WTSAT_RGB));
+  base::Adopt(request.bitmap, new FakeSharedBitmap(section, WTSAT_RGB));
   HBITMAP out = nullptr;
   ASSERT_TRUE(ThumbnailToBitmap(request, 10, 5, &out, WICBitmapTransformRotate0, nullptr));
   ASSERT_TRUE(out);

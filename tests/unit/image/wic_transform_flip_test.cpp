@@ -162,7 +162,7 @@ TEST_F(FlipRotateTest, ReadsTheSourceTopDownInBoundedStrips) {
   ComPtr<IWICBitmap> bitmap = Bitmap(kW, kH, GUID_WICPixelFormat32bppBGRA, 4, Noise(kW * kH * 4, 3));
   auto* recorder = new wic_test::RecordingSource(bitmap.Get());
   ComPtr<IWICBitmapSource> source;
-  source.Attach(recorder);
+  base::Adopt(source, recorder);
   for (UINT options : {9u, 16u}) {
     recorder->requests.clear();
     ComPtr<IWICBitmapSource> turned, reference;

@@ -244,7 +244,7 @@ TEST_F(ScalerTest, ReadsEachSourceRowOnceInBoundedStrips) {
   ComPtr<IWICBitmap> bitmap = Bitmap(kW, kH, GUID_WICPixelFormat32bppBGRA, 4, Noise(kW * kH * 4, 17));
   auto* recorder = new wic_test::RecordingSource(bitmap.Get());
   ComPtr<IWICBitmapSource> source;
-  source.Attach(recorder);
+  base::Adopt(source, recorder);
   ComPtr<IWICBitmapSource> scaled;
   ASSERT_EQ(CreateOwnScaler(source.Get(), 320, 240, WICBitmapInterpolationModeFant, &scaled), S_OK);
   const std::vector<BYTE> whole = Pixels(scaled.Get(), 4);
@@ -261,6 +261,25 @@ TEST_F(ScalerTest, ReadsEachSourceRowOnceInBoundedStrips) {
   const WICRect rc{100, 100, 20, 20};
   EXPECT_EQ(Pixels(scaled.Get(), 4, &rc).size(), 20u * 20 * 4);
   EXPECT_EQ(recorder->requests.size(), reads);  // served from the kept output
+}
+
+TEST_F(ScalerTest, ReleasedScalerLetsItsSourceGo) {
+  // A scaler that outlived its last user would keep the whole picture it scales.
+  ComPtr<IWICBitmap> bitmap = Bitmap(64, 48, GUID_WICPixelFormat32bppBGRA, 4, Noise(64 * 48 * 4, 5));
+  ComPtr<IWICBitmapSource> source;
+  base::Adopt(source, new wic_test::RecordingSource(bitmap.Get()));
+  const auto references = [&] {
+    source->AddRef();
+    return source->Release();
+  };
+  ASSERT_EQ(references(), 1u);
+  {
+    ComPtr<IWICBitmapSource> scaled;
+    ASSERT_EQ(CreateOwnScaler(source.Get(), 16, 12, WICBitmapInterpolationModeFant, &scaled), S_OK);
+    EXPECT_EQ(Pixels(scaled.Get(), 4).size(), 16u * 12 * 4);
+    EXPECT_GE(references(), 2u);
+  }
+  EXPECT_EQ(references(), 1u);
 }
 
 TEST_F(ScalerTest, RefusesBadArguments) {
