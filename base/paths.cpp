@@ -84,3 +84,20 @@ std::wstring GetModuleFolder(HMODULE module) {
 }
 
 }  // namespace base
+
+bool base::WaitUntilReplaceable(const std::wstring& path) noexcept {
+  constexpr int kAttempts = 40;
+  constexpr DWORD kPauseMs = 50;
+  for (int attempt = 1;; ++attempt) {
+    const HANDLE probe = ::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(probe);
+      return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return true;
+    if (attempt == kAttempts) return false;
+    ::Sleep(kPauseMs);
+  }
+}

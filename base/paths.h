@@ -26,6 +26,12 @@ bool IsDirectory(const std::wstring& path) noexcept;
 // Deletes a folder and everything under it; true when it is gone afterwards.
 bool DeleteTree(const std::wstring& folder) noexcept;
 
+// A reader that holds a file for a moment (a thumbnail being made, a virus scanner) makes its
+// replacement or deletion fail: waits up to about two seconds until the file could be deleted.
+// False only when it stays held; a missing file, or any other answer, is left to the caller's
+// own call to report.
+bool WaitUntilReplaceable(const std::wstring& path) noexcept;
+
 // The folder of a module (null = the executable) with a trailing backslash.
 std::wstring GetModuleFolder(HMODULE module = nullptr);
 

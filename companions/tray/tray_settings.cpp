@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "base/handles.h"
+#include "base/paths.h"
 
 namespace tray {
 
@@ -39,8 +40,13 @@ std::wstring TemporaryNameFor(const std::wstring& path) {
          L".tmp";
 }
 
+// A reader holding the settings file for a moment (a virus scanner, a backup) would make the move
+// fail and the change be lost: the move waits for it.
 bool ReplaceWith(const std::wstring& temporary, const std::wstring& path) {
-  if (::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  if (base::WaitUntilReplaceable(path) &&
+      ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
   ::DeleteFileW(temporary.c_str());
   return false;
 }

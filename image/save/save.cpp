@@ -234,24 +234,6 @@ SaveTarget MakeSaveTarget(const std::wstring& target) {
   return job;
 }
 
-// A reader that holds a file for a moment (a thumbnail being made, a virus scanner) would make
-// its replacement fail: waits up to two seconds until the file could be deleted. False when it
-// stays held.
-bool WaitUntilReplaceable(const std::wstring& path) {
-  constexpr int kAttempts = 40;
-  constexpr DWORD kPauseMs = 50;
-  for (int attempt = 1;; ++attempt) {
-    base::KernelHandle probe(::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (probe) return true;
-    const DWORD error = ::GetLastError();
-    // Any other answer is left to the replacement itself to report.
-    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return true;
-    if (attempt == kAttempts) return false;
-    ::Sleep(kPauseMs);
-  }
-}
-
 bool ReplaceTarget(const SaveTarget& job) {
   if (job.written.empty() || base::EqualsNoCase(job.written, job.target)) return false;
   if (!::PathFileExistsW(job.written.c_str())) return false;
@@ -260,7 +242,7 @@ bool ReplaceTarget(const SaveTarget& job) {
   // ReplaceFileW keeps the target's identity (attributes, creation time, security); MoveFileExW is
   // the atomic fallback and the way into place where there was no target. Either way the old
   // content stays when the replacement fails.
-  bool ok = attributes == INVALID_FILE_ATTRIBUTES || WaitUntilReplaceable(job.target);
+  bool ok = attributes == INVALID_FILE_ATTRIBUTES || base::WaitUntilReplaceable(job.target);
   if (ok) {
     ok = attributes != INVALID_FILE_ATTRIBUTES &&
          ::ReplaceFileW(job.target.c_str(), job.written.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,

@@ -2,6 +2,7 @@
 // turned into a registration, the files it keeps, the viewer's messages read from bytes, the
 // viewer's command line found in the companion's, and a screen capture written as a picture.
 #include <gtest/gtest.h>
+#include <process.h>
 
 #include <windows.h>
 #include <commctrl.h>
@@ -18,6 +19,13 @@
 #include "tests/support/test_support.h"
 
 namespace {
+
+unsigned __stdcall CloseAfterAMoment(void* handle) {
+  ::Sleep(300);
+  ::CloseHandle(static_cast<HANDLE>(handle));
+  return 0;
+}
+
 
 using testing_support::ReadBytes;
 using testing_support::TempDir;
@@ -109,6 +117,19 @@ TEST(TraySettings, KeepsWhatIsSoundAndWritesWholeFiles) {
   EXPECT_EQ(FilesIn(dir.Path()), 3);
   // A folder that does not exist: a clear failure, nothing written.
   EXPECT_FALSE(tray::SaveTraySettings(dir.File(L"missing\\tray.ini"), {}));
+
+  // Another program reading the file for a moment (as the profile functions do) delays the
+  // change instead of losing it.
+  HANDLE reader = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  const uintptr_t closer = ::_beginthreadex(nullptr, 0, &CloseAfterAMoment, reader, 0, nullptr);
+  ASSERT_NE(closer, 0u);
+  EXPECT_TRUE(tray::SaveTraySettings(path, {1, 0x0645}));
+  ::WaitForSingleObject(reinterpret_cast<HANDLE>(closer), INFINITE);
+  ::CloseHandle(reinterpret_cast<HANDLE>(closer));
+  EXPECT_EQ(tray::LoadTraySettings(path), (tray::TraySettings{1, 0x0645}));
+  EXPECT_EQ(FilesIn(dir.Path()), 3) << "a temporary file was left behind";
 }
 
 TEST(TrayUpdateHandOff, FindsTheViewersOwnCommandLine) {
