@@ -13,6 +13,7 @@
 #include "image/obj_image.h"
 #include "image/thumbnail/thumbnail.h"
 #include "image/wic/factory.h"
+#include "image/wic/locked_pixels.h"
 #include "view/system_cache.h"
 
 namespace pre_render {
@@ -95,18 +96,12 @@ HRESULT CreateD2DBitmapFromPixels(ID2D1RenderTarget* target, IWICBitmap* pixels,
       height > INT_MAX) {
     return E_INVALIDARG;
   }
-  const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-  base::ComPtr<IWICBitmapLock> lock;
-  UINT stride = 0, size = 0;
-  BYTE* data = nullptr;
-  hr = pixels->Lock(&all, WICBitmapLockRead, &lock);
-  if (SUCCEEDED(hr)) hr = lock->GetStride(&stride);
-  if (SUCCEEDED(hr)) hr = lock->GetDataPointer(&size, &data);
+  LockedPixels locked;
+  hr = LockWholeBitmap(pixels, width, height, WICBitmapLockRead, locked);
   if (FAILED(hr)) return hr;
-  if (!data || stride < width * 4 || static_cast<uint64_t>(stride) * (height - 1) + width * 4 > size) return E_FAIL;
   const D2D1_BITMAP_PROPERTIES properties =
       D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
-  return target->CreateBitmap(D2D1::SizeU(width, height), data, stride, properties, out);
+  return target->CreateBitmap(D2D1::SizeU(width, height), locked.data, locked.stride, properties, out);
 }
 
 }  // namespace

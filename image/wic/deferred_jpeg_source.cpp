@@ -10,6 +10,7 @@
 #include "image/jpeg_fast.h"
 #include "image/wic/factory.h"
 #include "image/wic/flip_rotator.h"
+#include "image/wic/locked_pixels.h"
 
 namespace {
 
@@ -165,19 +166,13 @@ HRESULT CDeferredJpegSource::DecodeOriented(WICBitmapTransformOptions options, c
   if (FAILED(hr)) return hr;
   bool decoded = false;
   {
-    const WICRect all{0, 0, static_cast<INT>(outWidth), static_cast<INT>(outHeight)};
-    base::ComPtr<IWICBitmapLock> lock;
-    UINT stride = 0, size = 0;
-    BYTE* data = nullptr;
-    hr = bitmap->Lock(&all, WICBitmapLockWrite, &lock);
-    if (SUCCEEDED(hr)) hr = lock->GetStride(&stride);
-    if (SUCCEEDED(hr)) hr = lock->GetDataPointer(&size, &data);
+    LockedPixels locked;
+    hr = LockWholeBitmap(bitmap.Get(), outWidth, outHeight, WICBitmapLockWrite, locked);
     if (FAILED(hr)) return hr;
-    if (!data || stride < outWidth * 4 || static_cast<uint64_t>(stride) * outHeight > size) return E_FAIL;
     const int width = static_cast<int>(width_);
     const int height = static_cast<int>(height_);
     decoded = FastJpegDecodeRows(file.data(), file.size(), width, height, [&](int y, const uint8_t* row) {
-      PlaceRow(map, width, height, y, row, data, stride);
+      PlaceRow(map, width, height, y, row, locked.data, locked.stride);
     });
   }
   if (!decoded) return WINCODEC_ERR_BADIMAGE;

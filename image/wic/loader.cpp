@@ -16,6 +16,7 @@
 #include "image/gdiplus_include.h"
 #include "image/obj_image.h"
 #include "image/wic/factory.h"
+#include "image/wic/locked_pixels.h"
 #include "image/wic/transforms.h"
 
 namespace {
@@ -383,20 +384,15 @@ HRESULT Materialise(IWICBitmapSource* source, IWICBitmap** out) {
   hr = factory->CreateBitmap(width, height, format, WICBitmapCacheOnLoad, &bitmap);
   if (FAILED(hr)) return hr;
   {
-    const WICRect all{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-    base::ComPtr<IWICBitmapLock> lock;
-    UINT stride = 0, size = 0;
-    BYTE* data = nullptr;
-    hr = bitmap->Lock(&all, WICBitmapLockWrite, &lock);
-    if (SUCCEEDED(hr)) hr = lock->GetStride(&stride);
-    if (SUCCEEDED(hr)) hr = lock->GetDataPointer(&size, &data);
-    if (SUCCEEDED(hr) && (!data || stride < width * 4 || static_cast<uint64_t>(stride) * height > size)) hr = E_FAIL;
+    LockedPixels locked;
+    hr = LockWholeBitmap(bitmap.Get(), width, height, WICBitmapLockWrite, locked);
+    const UINT stride = locked.stride;
     // About 8 MB a band.
-    const UINT band = std::max<UINT>(1, (8u << 20) / stride);
+    const UINT band = std::max<UINT>(1, (8u << 20) / std::max<UINT>(stride, 1));
     for (UINT y = 0; SUCCEEDED(hr) && y < height; y += band) {
       const UINT rows = std::min(band, height - y);
       const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), static_cast<INT>(rows)};
-      hr = source->CopyPixels(&rect, stride, stride * rows, data + static_cast<size_t>(y) * stride);
+      hr = source->CopyPixels(&rect, stride, stride * rows, locked.data + static_cast<size_t>(y) * stride);
     }
   }
   if (FAILED(hr)) return hr;
