@@ -7,6 +7,7 @@
 // The effects that run on full-size photos do their work a row at a time (ProcessKind 0) through
 // the same row walk, so progress and stopping behave exactly as in the pixel walk.
 #include <windows.h>
+#include <emmintrin.h>
 
 #include <array>
 #include <atomic>
@@ -141,9 +142,16 @@ class FCEffectHueSaturation : public FCImageEffect {
   // Per new-hue entry: the ramps of blue, green and red (see the source), padded to 32 bytes.
   using Ramps = std::array<double, 4>;
   struct CacheSlot;
-  void Adjust(const uint32_t (&bgr)[4], uint32_t (&out)[4]) const;
+  // A block of four colours to be done again exactly, and where it lies in its row.
+  struct Doubt {
+    uint32_t colours[4];
+    int where;  // its first pixel's x times 16, plus bit i when colour i is in doubt
+  };
+  // Four colours (blue in the low byte, then green and red; the top byte 0) in, their results out.
+  __m128i Adjust(__m128i bgr) const;
+  __m128i AdjustQuickly(__m128i bgr, int& doubts) const;
   template <int kBytes>
-  void AdjustRow(uint8_t* row, int width, CacheSlot* cache) const;
+  int AdjustRow(uint8_t* row, int width, CacheSlot* cache, Doubt* doubts) const;
 
   Tables hue_;
   Tables saturation_;

@@ -12,7 +12,10 @@
 //    the same expressions, filled when the effect is prepared. The rest runs in single floats,
 //    whose error is far below the margin at which a channel's rounding is checked; the colours
 //    within that margin take the double arithmetic of the formula;
-//  - a small cache keeps the results of recent colours, which a smooth photo repeats;
+//  - the rare colours that need the double arithmetic are only listed while a row is walked,
+//    and done once it is through, four at a time: the walk itself has no branch on them;
+//  - a small cache keeps the results of recent colours, which a smooth photo repeats; rows
+//    whose colours it hardly knows (noise) go without it for a while;
 //  - on a large picture the bottom half of the rows goes to a second thread.
 // All double arithmetic goes through SSE2, so the 32-bit build (whose plain doubles would live in
 // the x87 unit, with wider intermediates) rounds exactly like the 64-bit one.
@@ -90,14 +93,12 @@ constexpr std::array<uint8_t, 256> kSectorOfFloor = [] {
 struct ModelTables {
   double fraction[256];                // v / 255
   double lightness[511];               // (max + min) x 0.5 / 255
-  float lightness_single[511];         // the same, rounded to single floats
   uint8_t saturation_index[256][256];  // [max][min], max >= min
 
   ModelTables() {
     for (int v = 0; v < 256; ++v) fraction[v] = First(All(v) / All(255.0));
     for (int sum = 0; sum < 511; ++sum) {
       lightness[sum] = First(All(sum) * All(0.5) / All(255.0));
-      lightness_single[sum] = static_cast<float>(lightness[sum]);
     }
     for (int max = 0; max < 256; ++max) {
       for (int min = 0; min <= max; ++min) {
@@ -116,7 +117,7 @@ struct ModelTables {
   }
 };
 
-const ModelTables& Model() {
+[[gnu::always_inline]] inline const ModelTables& Model() {
   static const ModelTables tables;
   return tables;
 }
@@ -146,6 +147,7 @@ struct alignas(16) PixelModels {
   int32_t sector[4];
   int32_t hue[4];
   int32_t saturation[4];
+  int32_t entry[4];  // sector x 256 + hue: the new hue's entry in per-sector tables
 };
 
 // The hue by the double arithmetic itself, for a colour that is not grey: hue = ((G - B) / d for
@@ -181,9 +183,11 @@ inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
 // floats hold them exactly and their rounded quotient has the exact integer part: a fraction
 // with denominator 3d that is not whole falls at least 1/765 short of the next whole number,
 // far more than the rounding. Only when the fraction is whole, h a whole or a half number, can
-// the rounding of the double arithmetic matter; those colours take the double arithmetic.
-void ModelsOf(const ModelTables& model, const uint32_t (&bgr)[4], PixelModels& out) {
-  const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr));
+// the rounding of the double arithmetic matter, and then only where it decides something: a
+// half number's rounding, or a whole number's integer part when that number is a sector bound
+// (below it the sector is another). Returns those colours as a mask (bit i for colour i); they
+// take the double arithmetic (HuesByDoubles).
+[[gnu::always_inline]] inline int ModelsOf(const ModelTables& model, __m128i pixels, PixelModels& out) {
   const __m128i byte = _mm_set1_epi32(0xFF);
   const __m128i b = _mm_and_si128(pixels, byte);
   const __m128i g = _mm_and_si128(_mm_srli_epi32(pixels, 8), byte);
@@ -213,21 +217,32 @@ void ModelsOf(const ModelTables& model, const uint32_t (&bgr)[4], PixelModels& o
   // The sector counts the bounds 21, 64, 106, 149, 192 and 234 that the integer part of h has
   // reached; past the last it is the first again.
   __m128i sector = _mm_setzero_si128();
+  __m128i onBound = _mm_slli_epi32(k, 31);  // a half number
   for (const int bound : {21, 64, 106, 149, 192, 234}) {
     sector = _mm_sub_epi32(sector, _mm_cmpgt_epi32(floor, _mm_set1_epi32(bound - 1)));
+    onBound = _mm_or_si128(onBound, _mm_cmpeq_epi32(floor, _mm_set1_epi32(bound)));
   }
   sector = _mm_andnot_si128(_mm_cmpeq_epi32(sector, _mm_set1_epi32(6)), sector);
+  const __m128i hue = _mm_srli_epi32(_mm_add_epi32(k, _mm_set1_epi32(1)), 1);
   _mm_store_si128(reinterpret_cast<__m128i*>(out.lightness), _mm_add_epi32(max, min));
   _mm_store_si128(reinterpret_cast<__m128i*>(out.sector), sector);
-  _mm_store_si128(reinterpret_cast<__m128i*>(out.hue), _mm_srli_epi32(_mm_add_epi32(k, _mm_set1_epi32(1)), 1));
-  alignas(16) int32_t maxima[4];
-  alignas(16) int32_t minima[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(maxima), max);
-  _mm_store_si128(reinterpret_cast<__m128i*>(minima), min);
-  for (int i = 0; i < 4; ++i) out.saturation[i] = model.saturation_index[maxima[i]][minima[i]];
-  if (const int onBound = _mm_movemask_ps(whole)) {
-    for (int i = 0; i < 4; ++i) {
-      if (onBound & (1 << i)) HueByDoubles(model, bgr[i], out.sector[i], out.hue[i]);
+  _mm_store_si128(reinterpret_cast<__m128i*>(out.hue), hue);
+  _mm_store_si128(reinterpret_cast<__m128i*>(out.entry), _mm_or_si128(_mm_slli_epi32(sector, 8), hue));
+  alignas(16) int32_t pairs[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(pairs), _mm_or_si128(_mm_slli_epi32(max, 8), min));
+  const uint8_t* index = &model.saturation_index[0][0];
+  for (int i = 0; i < 4; ++i) out.saturation[i] = index[pairs[i]];
+  return _mm_movemask_ps(_mm_and_ps(whole, _mm_castsi128_ps(onBound)));
+}
+
+// Sector and hue index of the colours in mask by the double arithmetic.
+void HuesByDoubles(const ModelTables& model, __m128i pixels, int mask, PixelModels& out) {
+  alignas(16) uint32_t bgr[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(bgr), pixels);
+  for (int i = 0; i < 4; ++i) {
+    if (mask & (1 << i)) {
+      HueByDoubles(model, bgr[i], out.sector[i], out.hue[i]);
+      out.entry[i] = out.sector[i] << 8 | out.hue[i];
     }
   }
 }
@@ -294,65 +309,93 @@ void FCEffectHueSaturation::Prepare(FCObjImage&) {
   }
 }
 
-// Four colours at once; results packed the same way. The way back runs first in single floats,
+namespace {
+
+// The way back from the model for four colours, packed like them. It runs in single floats,
 // four pixels per register. Their error, from the rounding of the inputs and of about ten
 // operations on values of at most 2, stays below 0.001 of a channel step; so wherever the value
 // before truncation lies farther than 1/256 from a whole number it truncates to the same byte
-// as the doubles would. The few pixels closer than that take the doubles.
-// Inlined into the row loops: a call per four pixels would save and restore the callee-saved SSE
-// registers each time.
-[[gnu::always_inline]] inline void FCEffectHueSaturation::Adjust(const uint32_t (&bgr)[4], uint32_t (&out)[4]) const {
-  const ModelTables& model = Model();
-  alignas(16) PixelModels m;
-  ModelsOf(model, bgr, m);
-  const float* lf = model.lightness_single;
-  const __m128 lightness = _mm_setr_ps(lf[m.lightness[0]], lf[m.lightness[1]], lf[m.lightness[2]], lf[m.lightness[3]]);
-  const __m128 saturation = _mm_setr_ps(
-      saturation_single_[m.sector[0]][m.saturation[0]], saturation_single_[m.sector[1]][m.saturation[1]],
-      saturation_single_[m.sector[2]][m.saturation[2]], saturation_single_[m.sector[3]][m.saturation[3]]);
+// as the doubles would. The pixels closer than that are returned in close (bit i for pixel i)
+// and must take the doubles (ExactBack).
+// The values lie within 0..1 (q at most 1, p at least 0), so the bytes need no clamping.
+template <typename Saturations, typename Ramps>
+[[gnu::always_inline]] inline __m128i WayBack(const PixelModels& m, const Saturations& saturations, const Ramps& ramps,
+                                              int& close) {
+  const __m128 lightness = _mm_mul_ps(_mm_cvtepi32_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(m.lightness))),
+                                      _mm_set1_ps(1.0f / 510));
+  const float* s = saturations[0].data();
+  const __m128 saturation = _mm_setr_ps(s[(m.sector[0] << 8) + m.saturation[0]], s[(m.sector[1] << 8) + m.saturation[1]],
+                                        s[(m.sector[2] << 8) + m.saturation[2]], s[(m.sector[3] << 8) + m.saturation[3]]);
   const __m128 bright = _mm_cmpgt_ps(lightness, _mm_set1_ps(0.5f));
   const __m128 above = _mm_sub_ps(_mm_add_ps(lightness, saturation), _mm_mul_ps(lightness, saturation));
   const __m128 below = _mm_mul_ps(lightness, _mm_add_ps(_mm_set1_ps(1.0f), saturation));
   const __m128 q = _mm_or_ps(_mm_and_ps(bright, above), _mm_andnot_ps(bright, below));
-  const __m128 p = _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(2.0f), lightness), q);
+  const __m128 p = _mm_sub_ps(_mm_add_ps(lightness, lightness), q);
   const __m128 rise = _mm_sub_ps(q, p);
-  __m128 blue = _mm_load_ps(ramps_single_[m.sector[0]][m.hue[0]].data());
-  __m128 green = _mm_load_ps(ramps_single_[m.sector[1]][m.hue[1]].data());
-  __m128 red = _mm_load_ps(ramps_single_[m.sector[2]][m.hue[2]].data());
-  __m128 unused = _mm_load_ps(ramps_single_[m.sector[3]][m.hue[3]].data());
+  const auto* entries = ramps[0].data();
+  __m128 blue = _mm_load_ps(entries[m.entry[0]].data());
+  __m128 green = _mm_load_ps(entries[m.entry[1]].data());
+  __m128 red = _mm_load_ps(entries[m.entry[2]].data());
+  __m128 unused = _mm_load_ps(entries[m.entry[3]].data());
   _MM_TRANSPOSE4_PS(blue, green, red, unused);
-  const __m128 margin = _mm_set1_ps(1.0f / 256);
-  __m128 doubtful = _mm_setzero_ps();
+  // How far the value lies from the middle between two truncations, the farthest of the channels.
+  __m128 farthest = _mm_setzero_ps();
   __m128i packed = _mm_setzero_si128();
   int shift = 0;
   for (const __m128 ramp : {blue, green, red}) {
     const __m128 takeQ = _mm_cmpeq_ps(ramp, _mm_set1_ps(static_cast<float>(kTakeQ)));
     const __m128 value =
         _mm_or_ps(_mm_and_ps(takeQ, q), _mm_andnot_ps(takeQ, _mm_add_ps(p, _mm_mul_ps(rise, ramp))));
-    const __m128 scaled = _mm_add_ps(
-        _mm_min_ps(_mm_max_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_setzero_ps()), _mm_set1_ps(255.0f)),
-        _mm_set1_ps(0.5f));
+    const __m128 scaled = _mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
     const __m128i bytes = _mm_cvttps_epi32(scaled);
-    const __m128 fraction = _mm_sub_ps(scaled, _mm_cvtepi32_ps(bytes));
-    doubtful = _mm_or_ps(doubtful, _mm_or_ps(_mm_cmplt_ps(fraction, margin),
-                                     _mm_cmpgt_ps(fraction, _mm_sub_ps(_mm_set1_ps(1.0f), margin))));
+    const __m128 fromMiddle = _mm_sub_ps(_mm_sub_ps(scaled, _mm_cvtepi32_ps(bytes)), _mm_set1_ps(0.5f));
+    farthest = _mm_max_ps(farthest, _mm_andnot_ps(_mm_set1_ps(-0.0f), fromMiddle));
     packed = _mm_or_si128(packed, _mm_sll_epi32(bytes, _mm_cvtsi32_si128(shift)));
     shift += 8;
   }
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
-  if (const int close = _mm_movemask_ps(doubtful)) {
+  close = _mm_movemask_ps(_mm_cmpgt_ps(farthest, _mm_set1_ps(0.5f - 1.0f / 256)));
+  return packed;
+}
+
+}  // namespace
+
+// Exactly the formula's bytes, for four colours at once.
+// Inlined into the row loops: a call per four pixels would save and restore the callee-saved SSE
+// registers each time.
+[[gnu::always_inline]] inline __m128i FCEffectHueSaturation::Adjust(__m128i bgr) const {
+  const ModelTables& model = Model();
+  alignas(16) PixelModels m;
+  if (const int onBound = ModelsOf(model, bgr, m)) HuesByDoubles(model, bgr, onBound, m);
+  int close;
+  const __m128i packed = WayBack(m, saturation_single_, ramps_single_, close);
+  if (close) {
+    alignas(16) uint32_t out[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), packed);
     if (close & 3) ExactBack(model, m, 0, saturation_fraction_, ramps_, out);
     if (close & 12) ExactBack(model, m, 2, saturation_fraction_, ramps_, out);
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(out));
   }
+  return packed;
+}
+
+// The same without the double arithmetic: doubts is nonzero when a colour of the four needs it,
+// and then Adjust must give the result instead. Without branches on the rare colours, the
+// processor can work on several blocks at once.
+[[gnu::always_inline]] inline __m128i FCEffectHueSaturation::AdjustQuickly(__m128i bgr, int& doubts) const {
+  alignas(16) PixelModels m;
+  const int onBound = ModelsOf(Model(), bgr, m);
+  int close;
+  const __m128i packed = WayBack(m, saturation_single_, ramps_single_, close);
+  doubts = onBound | close;
+  return packed;
 }
 
 void FCEffectHueSaturation::ProcessPixelAt(FCObjImage&, int, int, uint8_t* pixel) {
-  const uint32_t key = pixel[0] | pixel[1] << 8 | pixel[2] << 16;
-  uint32_t result[4];
-  Adjust({key, key, key, key}, result);
-  pixel[0] = static_cast<uint8_t>(result[0]);
-  pixel[1] = static_cast<uint8_t>(result[0] >> 8);
-  pixel[2] = static_cast<uint8_t>(result[0] >> 16);
+  const uint32_t result = static_cast<uint32_t>(
+      _mm_cvtsi128_si32(Adjust(_mm_set1_epi32(static_cast<int>(pixel[0] | pixel[1] << 8 | pixel[2] << 16)))));
+  pixel[0] = static_cast<uint8_t>(result);
+  pixel[1] = static_cast<uint8_t>(result >> 8);
+  pixel[2] = static_cast<uint8_t>(result >> 16);
 }
 
 namespace {
@@ -384,33 +427,101 @@ struct PixelAccess {
   }
 };
 
+// Writes the first count of four results to the pixels at at.
+template <int kBytes>
+inline void WriteBlock(uint8_t* at, int count, __m128i results) {
+  if (kBytes == 4 && count == 4) {
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_or_si128(_mm_and_si128(old, alpha), results));
+    return;
+  }
+  alignas(16) uint32_t values[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(values), results);
+  for (int i = 0; i < count; ++i) PixelAccess<kBytes>::Write(at + i * kBytes, values[i]);
+}
+
 }  // namespace
 
-// Four pixels at a time: when the cache holds all four colours their results come from it,
-// otherwise all four are computed and kept. The last few pixels of a row are padded with a copy
-// of the first of them.
+// Four pixels at a time; the last few pixels of a row are padded with a copy of the first of
+// them. With a cache: when it holds all four colours their results come from it, otherwise all
+// four are computed and kept. Without: the blocks that need the double arithmetic are listed in
+// doubts; once the row is through, their colours in doubt are gathered four at a time and done
+// again exactly. Returns the number of blocks the cache served.
 template <int kBytes>
-void FCEffectHueSaturation::AdjustRow(uint8_t* row, int width, CacheSlot* cache) const {
+int FCEffectHueSaturation::AdjustRow(uint8_t* row, int width, CacheSlot* cache, Doubt* doubts) const {
   using Access = PixelAccess<kBytes>;
-  uint32_t keys[4];
-  uint32_t slots[4];
-  uint32_t results[4];
-  for (int x = 0; x < width; x += 4, row += 4 * kBytes) {
+  int served = 0;
+  int doubted = 0;
+  for (int x = 0; x < width; x += 4) {
+    uint8_t* at = row + x * kBytes;
     const int count = std::min(4, width - x);
-    bool cached = true;
-    for (int i = 0; i < 4; ++i) {
-      keys[i] = Access::Read(row + (i < count ? i : 0) * kBytes);
-      slots[i] = SlotOf(keys[i]);
-      cached = cached && cache[slots[i]].key == keys[i];
-    }
-    if (cached) {
-      for (int i = 0; i < 4; ++i) results[i] = cache[slots[i]].value;
+    __m128i colours;
+    uint32_t keys[4];
+    if (kBytes == 4 && count == 4) {
+      colours = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi32(0xFFFFFF));
+      for (int i = 0; i < 4; ++i) keys[i] = Access::Read(at + i * kBytes);
     } else {
-      Adjust(keys, results);
-      for (int i = 0; i < 4; ++i) cache[slots[i]] = {keys[i], results[i]};
+      for (int i = 0; i < 4; ++i) keys[i] = Access::Read(at + (i < count ? i : 0) * kBytes);
+      // Built from the values, not loaded from the array just written: a wide load of narrow
+      // stores would wait for them to reach the cache.
+      colours = _mm_setr_epi32(static_cast<int>(keys[0]), static_cast<int>(keys[1]), static_cast<int>(keys[2]),
+                               static_cast<int>(keys[3]));
     }
-    for (int i = 0; i < count; ++i) Access::Write(row + i * kBytes, results[i]);
+    __m128i results;
+    if (cache) {
+      uint32_t slots[4];
+      bool cached = true;
+      for (int i = 0; i < 4; ++i) {
+        slots[i] = SlotOf(keys[i]);
+        cached = cached && cache[slots[i]].key == keys[i];
+      }
+      if (cached) {
+        ++served;
+        results = _mm_setr_epi32(static_cast<int>(cache[slots[0]].value), static_cast<int>(cache[slots[1]].value),
+                                 static_cast<int>(cache[slots[2]].value), static_cast<int>(cache[slots[3]].value));
+      } else {
+        results = Adjust(colours);
+        alignas(16) uint32_t values[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(values), results);
+        for (int i = 0; i < 4; ++i) cache[slots[i]] = {keys[i], values[i]};
+      }
+    } else {
+      int doubt;
+      results = AdjustQuickly(colours, doubt);
+      // Listed without a branch: the entry is kept only when the block is in doubt.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(doubts[doubted].colours), colours);
+      doubts[doubted].where = x << 4 | doubt;
+      doubted += doubt != 0;
+    }
+    WriteBlock<kBytes>(at, count, results);
   }
+  // The colours in doubt, four at a time (the last block padded with its first colour).
+  int lane = 0;
+  alignas(16) uint32_t colours[4];
+  int positions[4];
+  auto redo = [&](int count) {
+    alignas(16) uint32_t results[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(results),
+                    Adjust(_mm_setr_epi32(static_cast<int>(colours[0]), static_cast<int>(colours[1 % count]),
+                                          static_cast<int>(colours[2 % count]), static_cast<int>(colours[3 % count]))));
+    for (int i = 0; i < count; ++i) Access::Write(row + positions[i] * kBytes, results[i]);
+  };
+  for (int i = 0; i < doubted; ++i) {
+    const int x = doubts[i].where >> 4;
+    for (int j = 0; j < 4; ++j) {
+      // A padded copy past the row's end is never in doubt on its own: its first colour is.
+      if (!(doubts[i].where & (1 << j)) || x + j >= width) continue;
+      colours[lane] = doubts[i].colours[j];
+      positions[lane] = x + j;
+      if (++lane == 4) {
+        redo(4);
+        lane = 0;
+      }
+    }
+  }
+  if (lane) redo(lane);
+  return served;
 }
 
 void FCEffectHueSaturation::ProcessImage(FCObjImage& image, FCProgressObserver* observer) {
@@ -420,10 +531,32 @@ void FCEffectHueSaturation::ProcessImage(FCObjImage& image, FCProgressObserver* 
   std::fill_n(cache_.get(), 2 * kSlots, CacheSlot{kEmptyKey, 0});
   (void)Model();
   const int width = image.Width();
-  CacheSlot* caches = cache_.get();
+  const int blocks = (width + 3) / 4;
+  // A row whose colours the cache hardly knew (noise, fine texture) makes the next rows of its
+  // half go without it: looking up and keeping colours that never come back costs more than it
+  // saves. Every so often a row tries the cache again.
+  constexpr int kRowsWithout = 15;
+  struct Half {
+    CacheSlot* cache;
+    std::unique_ptr<Doubt[]> doubts;
+    int rows_without;
+  };
+  Half halves[2] = {{cache_.get(), std::make_unique<Doubt[]>(blocks), 0},
+                    {cache_.get() + kSlots, std::make_unique<Doubt[]>(blocks), 0}};
+  auto walk = [&](auto adjustRow) {
+    WalkRowsInHalves(image, observer, [&](int, uint8_t* row, int index) {
+      Half& half = halves[index];
+      if (half.rows_without > 0) {
+        --half.rows_without;
+        adjustRow(row, nullptr, half.doubts.get());
+      } else if (adjustRow(row, half.cache, nullptr) * 8 < blocks) {
+        half.rows_without = kRowsWithout;
+      }
+    });
+  };
   if (image.BitsPerPixel() == 32) {
-    WalkRowsInHalves(image, observer, [&](int, uint8_t* row, int half) { AdjustRow<4>(row, width, caches + half * kSlots); });
+    walk([&](uint8_t* row, CacheSlot* cache, Doubt* doubts) { return AdjustRow<4>(row, width, cache, doubts); });
   } else {
-    WalkRowsInHalves(image, observer, [&](int, uint8_t* row, int half) { AdjustRow<3>(row, width, caches + half * kSlots); });
+    walk([&](uint8_t* row, CacheSlot* cache, Doubt* doubts) { return AdjustRow<3>(row, width, cache, doubts); });
   }
 }
