@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <tuple>
 
 #include "image/effect/effects.h"
 #include "image/effect/sse2.h"
@@ -150,28 +151,6 @@ struct alignas(16) PixelModels {
   int32_t entry[4];  // sector x 256 + hue: the new hue's entry in per-sector tables
 };
 
-// The hue by the double arithmetic itself, for a colour that is not grey: hue = ((G - B) / d for
-// red, (B - R) / d + 2 for green, (R - G) / d + 4 for blue) / 6, plus 1 when negative, and
-// h = hue x 255. Sets the sector (from the integer part of h) and the hue index (its rounding).
-void HueByDoubles(const ModelTables& model, uint32_t bgr, int32_t& sector, int32_t& index) {
-  const int b = bgr & 0xFF;
-  const int g = (bgr >> 8) & 0xFF;
-  const int r = (bgr >> 16) & 0xFF;
-  const int max = std::max(r, std::max(g, b));
-  const int min = std::min(r, std::min(g, b));
-  const bool red = r == max;
-  const bool green = !red && g == max;
-  const double* f = model.fraction;
-  const V from = All(f[red ? g : (green ? b : r)]);
-  const V minus = All(f[red ? b : (green ? r : g)]);
-  V hue = (from - minus) / (All(f[max]) - All(f[min])) + All(red ? 0.0 : (green ? 2.0 : 4.0));
-  hue = hue / All(6.0);
-  hue = hue + Select(hue < All(0.0), All(1.0), All(0.0));
-  const V h = hue * All(255.0);
-  sector = kSectorOfFloor[TruncateClamped(h).first];
-  index = RoundClamped(h).first;
-}
-
 inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
@@ -235,14 +214,45 @@ inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
   return _mm_movemask_ps(_mm_and_ps(whole, _mm_castsi128_ps(onBound)));
 }
 
-// Sector and hue index of the colours in mask by the double arithmetic.
+// Sector and hue index of the colours in mask by the double arithmetic itself, two colours at a
+// time and without a branch on their channels: hue = ((G - B) / d for red, (B - R) / d + 2 for
+// green, (R - G) / d + 4 for blue) / 6, plus 1 when negative, and h = hue x 255. The sector
+// follows from the integer part of h, the hue index from its rounding. (A grey colour beside
+// one in mask computes nonsense that is not kept.)
 void HuesByDoubles(const ModelTables& model, __m128i pixels, int mask, PixelModels& out) {
-  alignas(16) uint32_t bgr[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(bgr), pixels);
-  for (int i = 0; i < 4; ++i) {
-    if (mask & (1 << i)) {
-      HueByDoubles(model, bgr[i], out.sector[i], out.hue[i]);
-      out.entry[i] = out.sector[i] << 8 | out.hue[i];
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  const __m128i b = _mm_and_si128(pixels, byte);
+  const __m128i g = _mm_and_si128(_mm_srli_epi32(pixels, 8), byte);
+  const __m128i r = _mm_and_si128(_mm_srli_epi32(pixels, 16), byte);
+  const __m128i max = _mm_max_epi16(r, _mm_max_epi16(g, b));
+  const __m128i min = _mm_min_epi16(r, _mm_min_epi16(g, b));
+  const __m128i red = _mm_cmpeq_epi32(r, max);
+  const __m128i green = _mm_andnot_si128(red, _mm_cmpeq_epi32(g, max));
+  const __m128i notBlue = _mm_or_si128(red, green);
+  alignas(16) int32_t from[4], minus[4], maxima[4], minima[4], offset[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(from), Pick(red, g, Pick(green, b, r)));
+  _mm_store_si128(reinterpret_cast<__m128i*>(minus), Pick(red, b, Pick(green, r, g)));
+  _mm_store_si128(reinterpret_cast<__m128i*>(maxima), max);
+  _mm_store_si128(reinterpret_cast<__m128i*>(minima), min);
+  _mm_store_si128(reinterpret_cast<__m128i*>(offset), _mm_or_si128(_mm_and_si128(green, _mm_set1_epi32(2)),
+                                                                    _mm_andnot_si128(notBlue, _mm_set1_epi32(4))));
+  const double* f = model.fraction;
+  for (int i = 0; i < 4; i += 2) {
+    if (!(mask & (3 << i))) continue;
+    const int j = i + 1;
+    V hue = (Pair(f[from[i]], f[from[j]]) - Pair(f[minus[i]], f[minus[j]])) /
+                (Pair(f[maxima[i]], f[maxima[j]]) - Pair(f[minima[i]], f[minima[j]])) +
+            Pair(offset[i], offset[j]);
+    hue = hue / All(6.0);
+    hue = hue + Select(hue < All(0.0), All(1.0), All(0.0));
+    const V h = hue * All(255.0);
+    const IntPair floors = TruncateClamped(h);
+    const IntPair rounded = RoundClamped(h);
+    for (const auto& [lane, floor, index] : {std::tuple{i, floors.first, rounded.first}, std::tuple{j, floors.second, rounded.second}}) {
+      if (!(mask & (1 << lane))) continue;
+      out.sector[lane] = kSectorOfFloor[floor];
+      out.hue[lane] = index;
+      out.entry[lane] = out.sector[lane] << 8 | index;
     }
   }
 }
