@@ -155,6 +155,29 @@ inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
+// What the hue of four colours is made of: the largest and smallest channel, which channel is
+// largest (red first, then green; blue otherwise), and the two channels whose difference the hue
+// formula divides (G and B for red, B and R for green, R and G for blue).
+struct HueParts {
+  __m128i max, min, red, green, from, minus;
+};
+
+[[gnu::always_inline]] inline HueParts HuePartsOf(__m128i pixels) {
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  const __m128i b = _mm_and_si128(pixels, byte);
+  const __m128i g = _mm_and_si128(_mm_srli_epi32(pixels, 8), byte);
+  const __m128i r = _mm_and_si128(_mm_srli_epi32(pixels, 16), byte);
+  HueParts parts;
+  // The values fit in the low 16-bit half of each lane, whose high half is 0.
+  parts.max = _mm_max_epi16(r, _mm_max_epi16(g, b));
+  parts.min = _mm_min_epi16(r, _mm_min_epi16(g, b));
+  parts.red = _mm_cmpeq_epi32(r, parts.max);
+  parts.green = _mm_andnot_si128(parts.red, _mm_cmpeq_epi32(g, parts.max));
+  parts.from = Pick(parts.red, g, Pick(parts.green, b, r));
+  parts.minus = Pick(parts.red, b, Pick(parts.green, r, g));
+  return parts;
+}
+
 // Four colours (blue in the low byte, then green and red) at once. Which channel is largest
 // picks the hue formula (red first, then green); twice h is then the fraction
 // 255 x (from - minus + sixths x d) / 3d, with sixths 0, 2 or 4, or 6 for a negative red hue
@@ -167,19 +190,13 @@ inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
 // (below it the sector is another). Returns those colours as a mask (bit i for colour i); they
 // take the double arithmetic (HuesByDoubles).
 [[gnu::always_inline]] inline int ModelsOf(const ModelTables& model, __m128i pixels, PixelModels& out) {
-  const __m128i byte = _mm_set1_epi32(0xFF);
-  const __m128i b = _mm_and_si128(pixels, byte);
-  const __m128i g = _mm_and_si128(_mm_srli_epi32(pixels, 8), byte);
-  const __m128i r = _mm_and_si128(_mm_srli_epi32(pixels, 16), byte);
-  // The values fit in the low 16-bit half of each lane, whose high half is 0.
-  const __m128i max = _mm_max_epi16(r, _mm_max_epi16(g, b));
-  const __m128i min = _mm_min_epi16(r, _mm_min_epi16(g, b));
-  const __m128i red = _mm_cmpeq_epi32(r, max);
-  const __m128i green = _mm_andnot_si128(red, _mm_cmpeq_epi32(g, max));
+  const HueParts parts = HuePartsOf(pixels);
+  const __m128i max = parts.max;
+  const __m128i min = parts.min;
+  const __m128i red = parts.red;
+  const __m128i green = parts.green;
   const __m128i notBlue = _mm_or_si128(red, green);
-  const __m128i from = Pick(red, g, Pick(green, b, r));
-  const __m128i minus = Pick(red, b, Pick(green, r, g));
-  const __m128i x = _mm_sub_epi32(from, minus);
+  const __m128i x = _mm_sub_epi32(parts.from, parts.minus);
   const __m128i d = _mm_sub_epi32(max, min);
   const __m128i wraps = _mm_and_si128(red, _mm_cmplt_epi32(x, _mm_setzero_si128()));
   const __m128i sixths = _mm_or_si128(_mm_and_si128(wraps, _mm_set1_epi32(6)),
@@ -220,21 +237,14 @@ inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
 // follows from the integer part of h, the hue index from its rounding. (A grey colour beside
 // one in mask computes nonsense that is not kept.)
 void HuesByDoubles(const ModelTables& model, __m128i pixels, int mask, PixelModels& out) {
-  const __m128i byte = _mm_set1_epi32(0xFF);
-  const __m128i b = _mm_and_si128(pixels, byte);
-  const __m128i g = _mm_and_si128(_mm_srli_epi32(pixels, 8), byte);
-  const __m128i r = _mm_and_si128(_mm_srli_epi32(pixels, 16), byte);
-  const __m128i max = _mm_max_epi16(r, _mm_max_epi16(g, b));
-  const __m128i min = _mm_min_epi16(r, _mm_min_epi16(g, b));
-  const __m128i red = _mm_cmpeq_epi32(r, max);
-  const __m128i green = _mm_andnot_si128(red, _mm_cmpeq_epi32(g, max));
-  const __m128i notBlue = _mm_or_si128(red, green);
+  const HueParts parts = HuePartsOf(pixels);
+  const __m128i notBlue = _mm_or_si128(parts.red, parts.green);
   alignas(16) int32_t from[4], minus[4], maxima[4], minima[4], offset[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(from), Pick(red, g, Pick(green, b, r)));
-  _mm_store_si128(reinterpret_cast<__m128i*>(minus), Pick(red, b, Pick(green, r, g)));
-  _mm_store_si128(reinterpret_cast<__m128i*>(maxima), max);
-  _mm_store_si128(reinterpret_cast<__m128i*>(minima), min);
-  _mm_store_si128(reinterpret_cast<__m128i*>(offset), _mm_or_si128(_mm_and_si128(green, _mm_set1_epi32(2)),
+  _mm_store_si128(reinterpret_cast<__m128i*>(from), parts.from);
+  _mm_store_si128(reinterpret_cast<__m128i*>(minus), parts.minus);
+  _mm_store_si128(reinterpret_cast<__m128i*>(maxima), parts.max);
+  _mm_store_si128(reinterpret_cast<__m128i*>(minima), parts.min);
+  _mm_store_si128(reinterpret_cast<__m128i*>(offset), _mm_or_si128(_mm_and_si128(parts.green, _mm_set1_epi32(2)),
                                                                     _mm_andnot_si128(notBlue, _mm_set1_epi32(4))));
   const double* f = model.fraction;
   for (int i = 0; i < 4; i += 2) {
