@@ -145,7 +145,8 @@ class FCEffectHueSaturation : public FCImageEffect {
   // A block of four colours to be done again exactly, and where it lies in its row.
   struct Doubt {
     uint32_t colours[4];
-    int where;  // its first pixel's x times 16, plus bit i when colour i is in doubt
+    int x;     // of its first pixel
+    int mask;  // bit i: colour i is in doubt
   };
   // Four colours (blue in the low byte, then green and red; the top byte 0) in, their results out.
   __m128i Adjust(__m128i bgr) const;

@@ -511,7 +511,8 @@ int FCEffectHueSaturation::AdjustRow(uint8_t* row, int width, CacheSlot* cache, 
       results = AdjustQuickly(colours, doubt);
       // Listed without a branch: the entry is kept only when the block is in doubt.
       _mm_storeu_si128(reinterpret_cast<__m128i*>(doubts[doubted].colours), colours);
-      doubts[doubted].where = x << 4 | doubt;
+      doubts[doubted].x = x;
+      doubts[doubted].mask = doubt;
       doubted += doubt != 0;
     }
     WriteBlock<kBytes>(at, count, results);
@@ -528,10 +529,10 @@ int FCEffectHueSaturation::AdjustRow(uint8_t* row, int width, CacheSlot* cache, 
     for (int i = 0; i < count; ++i) Access::Write(row + positions[i] * kBytes, results[i]);
   };
   for (int i = 0; i < doubted; ++i) {
-    const int x = doubts[i].where >> 4;
+    const int x = doubts[i].x;
     for (int j = 0; j < 4; ++j) {
       // A padded copy past the row's end is never in doubt on its own: its first colour is.
-      if (!(doubts[i].where & (1 << j)) || x + j >= width) continue;
+      if (!(doubts[i].mask & (1 << j)) || x + j >= width) continue;
       colours[lane] = doubts[i].colours[j];
       positions[lane] = x + j;
       if (++lane == 4) {
