@@ -142,17 +142,13 @@ class FCEffectHueSaturation : public FCImageEffect {
   // Per new-hue entry: the ramps of blue, green and red (see the source), padded to 32 bytes.
   using Ramps = std::array<double, 4>;
   struct CacheSlot;
-  // A block of four colours to be done again exactly, and where it lies in its row.
-  struct Doubt {
-    uint32_t colours[4];
-    int x;     // of its first pixel
-    int mask;  // bit i: colour i is in doubt
-  };
+  struct RowScratch;
   // Four colours (blue in the low byte, then green and red; the top byte 0) in, their results out.
   __m128i Adjust(__m128i bgr) const;
+  __m128i AdjustExactly(__m128i bgr) const;
   __m128i AdjustQuickly(__m128i bgr, int& doubts) const;
   template <int kBytes>
-  int AdjustRow(uint8_t* row, int width, CacheSlot* cache, Doubt* doubts) const;
+  int AdjustRow(uint8_t* row, int width, CacheSlot* cache, RowScratch& scratch) const;
 
   Tables hue_;
   Tables saturation_;

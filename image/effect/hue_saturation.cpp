@@ -232,10 +232,10 @@ struct HueParts {
 }
 
 // Sector and hue index of the colours in mask by the double arithmetic itself, two colours at a
-// time and without a branch on their channels: hue = ((G - B) / d for red, (B - R) / d + 2 for
+// time and without a branch: hue = ((G - B) / d for red, (B - R) / d + 2 for
 // green, (R - G) / d + 4 for blue) / 6, plus 1 when negative, and h = hue x 255. The sector
-// follows from the integer part of h, the hue index from its rounding. (A grey colour beside
-// one in mask computes nonsense that is not kept.)
+// follows from the integer part of h, the hue index from its rounding. (A grey colour computes
+// nonsense that is not kept: grey is never in mask.)
 void HuesByDoubles(const ModelTables& model, __m128i pixels, int mask, PixelModels& out) {
   const HueParts parts = HuePartsOf(pixels);
   const __m128i notBlue = _mm_or_si128(parts.red, parts.green);
@@ -248,7 +248,6 @@ void HuesByDoubles(const ModelTables& model, __m128i pixels, int mask, PixelMode
                                                                     _mm_andnot_si128(notBlue, _mm_set1_epi32(4))));
   const double* f = model.fraction;
   for (int i = 0; i < 4; i += 2) {
-    if (!(mask & (3 << i))) continue;
     const int j = i + 1;
     V hue = (Pair(f[from[i]], f[from[j]]) - Pair(f[minus[i]], f[minus[j]])) /
                 (Pair(f[maxima[i]], f[maxima[j]]) - Pair(f[minima[i]], f[minima[j]])) +
@@ -259,10 +258,10 @@ void HuesByDoubles(const ModelTables& model, __m128i pixels, int mask, PixelMode
     const IntPair floors = TruncateClamped(h);
     const IntPair rounded = RoundClamped(h);
     for (const auto& [lane, floor, index] : {std::tuple{i, floors.first, rounded.first}, std::tuple{j, floors.second, rounded.second}}) {
-      if (!(mask & (1 << lane))) continue;
-      out.sector[lane] = kSectorOfFloor[floor];
-      out.hue[lane] = index;
-      out.entry[lane] = out.sector[lane] << 8 | index;
+      const bool take = (mask >> lane) & 1;
+      out.sector[lane] = take ? kSectorOfFloor[floor] : out.sector[lane];
+      out.hue[lane] = take ? index : out.hue[lane];
+      out.entry[lane] = out.sector[lane] << 8 | out.hue[lane];
     }
   }
 }
@@ -312,6 +311,24 @@ FCEffectHueSaturation::FCEffectHueSaturation(const Tables& hue, const Tables& sa
 struct FCEffectHueSaturation::CacheSlot {
   uint32_t key;
   uint32_t value;
+};
+
+// Where a walk without the cache lists what it must do again exactly: the blocks in doubt, then
+// their colours in doubt one by one.
+struct FCEffectHueSaturation::RowScratch {
+  struct Block {
+    uint32_t colours[4];
+    int x;     // of its first pixel
+    int mask;  // bit i: colour i is in doubt
+  };
+  struct Pixel {
+    uint32_t colour;
+    int x;
+  };
+  explicit RowScratch(int width)
+      : blocks(std::make_unique<Block[]>((width + 3) / 4)), pixels(std::make_unique<Pixel[]>(width + 4)) {}
+  std::unique_ptr<Block[]> blocks;
+  std::unique_ptr<Pixel[]> pixels;
 };
 
 FCEffectHueSaturation::~FCEffectHueSaturation() = default;
@@ -398,6 +415,18 @@ template <typename Saturations, typename Ramps>
   return packed;
 }
 
+// The same for colours that are all expected to need the double arithmetic: both parts of it run
+// for all four without a branch.
+[[gnu::always_inline]] inline __m128i FCEffectHueSaturation::AdjustExactly(__m128i bgr) const {
+  const ModelTables& model = Model();
+  alignas(16) PixelModels m;
+  HuesByDoubles(model, bgr, ModelsOf(model, bgr, m), m);
+  alignas(16) uint32_t out[4];
+  ExactBack(model, m, 0, saturation_fraction_, ramps_, out);
+  ExactBack(model, m, 2, saturation_fraction_, ramps_, out);
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(out));
+}
+
 // The same without the double arithmetic: doubts is nonzero when a colour of the four needs it,
 // and then Adjust must give the result instead. Without branches on the rare colours, the
 // processor can work on several blocks at once.
@@ -469,10 +498,11 @@ inline void WriteBlock(uint8_t* at, int count, __m128i results) {
 // doubts; once the row is through, their colours in doubt are gathered four at a time and done
 // again exactly. Returns the number of blocks the cache served.
 template <int kBytes>
-int FCEffectHueSaturation::AdjustRow(uint8_t* row, int width, CacheSlot* cache, Doubt* doubts) const {
+int FCEffectHueSaturation::AdjustRow(uint8_t* row, int width, CacheSlot* cache, RowScratch& scratch) const {
   using Access = PixelAccess<kBytes>;
   int served = 0;
   int doubted = 0;
+  RowScratch::Block* doubts = scratch.blocks.get();
   for (int x = 0; x < width; x += 4) {
     uint8_t* at = row + x * kBytes;
     const int count = std::min(4, width - x);
@@ -517,31 +547,26 @@ int FCEffectHueSaturation::AdjustRow(uint8_t* row, int width, CacheSlot* cache, 
     }
     WriteBlock<kBytes>(at, count, results);
   }
-  // The colours in doubt, four at a time (the last block padded with its first colour).
-  int lane = 0;
-  alignas(16) uint32_t colours[4];
-  int positions[4];
-  auto redo = [&](int count) {
-    alignas(16) uint32_t results[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(results),
-                    Adjust(_mm_setr_epi32(static_cast<int>(colours[0]), static_cast<int>(colours[1 % count]),
-                                          static_cast<int>(colours[2 % count]), static_cast<int>(colours[3 % count]))));
-    for (int i = 0; i < count; ++i) Access::Write(row + positions[i] * kBytes, results[i]);
-  };
+  // The colours in doubt, one after the other (without a branch again), then four at a time.
+  RowScratch::Pixel* pixels = scratch.pixels.get();
+  int listed = 0;
   for (int i = 0; i < doubted; ++i) {
-    const int x = doubts[i].x;
     for (int j = 0; j < 4; ++j) {
+      pixels[listed] = {doubts[i].colours[j], doubts[i].x + j};
       // A padded copy past the row's end is never in doubt on its own: its first colour is.
-      if (!(doubts[i].mask & (1 << j)) || x + j >= width) continue;
-      colours[lane] = doubts[i].colours[j];
-      positions[lane] = x + j;
-      if (++lane == 4) {
-        redo(4);
-        lane = 0;
-      }
+      listed += ((doubts[i].mask >> j) & 1) & (doubts[i].x + j < width);
     }
   }
-  if (lane) redo(lane);
+  for (int i = 0; i < listed; i += 4) {
+    const int count = std::min(4, listed - i);
+    alignas(16) uint32_t results[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(results),
+                    AdjustExactly(_mm_setr_epi32(static_cast<int>(pixels[i].colour),
+                                                 static_cast<int>(pixels[i + (1 % count)].colour),
+                                                 static_cast<int>(pixels[i + (2 % count)].colour),
+                                                 static_cast<int>(pixels[i + (3 % count)].colour))));
+    for (int k = 0; k < count; ++k) Access::Write(row + pixels[i + k].x * kBytes, results[k]);
+  }
   return served;
 }
 
@@ -559,25 +584,24 @@ void FCEffectHueSaturation::ProcessImage(FCObjImage& image, FCProgressObserver* 
   constexpr int kRowsWithout = 15;
   struct Half {
     CacheSlot* cache;
-    std::unique_ptr<Doubt[]> doubts;
+    RowScratch scratch;
     int rows_without;
   };
-  Half halves[2] = {{cache_.get(), std::make_unique<Doubt[]>(blocks), 0},
-                    {cache_.get() + kSlots, std::make_unique<Doubt[]>(blocks), 0}};
+  Half halves[2] = {{cache_.get(), RowScratch(width), 0}, {cache_.get() + kSlots, RowScratch(width), 0}};
   auto walk = [&](auto adjustRow) {
     WalkRowsInHalves(image, observer, [&](int, uint8_t* row, int index) {
       Half& half = halves[index];
       if (half.rows_without > 0) {
         --half.rows_without;
-        adjustRow(row, nullptr, half.doubts.get());
-      } else if (adjustRow(row, half.cache, nullptr) * 8 < blocks) {
+        adjustRow(row, nullptr, half.scratch);
+      } else if (adjustRow(row, half.cache, half.scratch) * 8 < blocks) {
         half.rows_without = kRowsWithout;
       }
     });
   };
   if (image.BitsPerPixel() == 32) {
-    walk([&](uint8_t* row, CacheSlot* cache, Doubt* doubts) { return AdjustRow<4>(row, width, cache, doubts); });
+    walk([&](uint8_t* row, CacheSlot* cache, RowScratch& scratch) { return AdjustRow<4>(row, width, cache, scratch); });
   } else {
-    walk([&](uint8_t* row, CacheSlot* cache, Doubt* doubts) { return AdjustRow<3>(row, width, cache, doubts); });
+    walk([&](uint8_t* row, CacheSlot* cache, RowScratch& scratch) { return AdjustRow<3>(row, width, cache, scratch); });
   }
 }
