@@ -341,7 +341,10 @@ void FCEffectHueSaturation::Prepare(FCObjImage&) {
       const V t = All(6.0) * All(hue);
       ramps_[sector][v] = {ChannelRamp(t - All(2.0)), ChannelRamp(t), ChannelRamp(t + All(2.0)), 0.0};
       saturation_single_[sector][v] = static_cast<float>(saturation_fraction_[sector][v]);
-      for (int c = 0; c < 4; ++c) ramps_single_[sector][v][c] = static_cast<float>(ramps_[sector][v][c]);
+      // In single floats q is p + (q - p) x 1, within the error the way back allows for.
+      for (int c = 0; c < 4; ++c) {
+        ramps_single_[sector][v][c] = ramps_[sector][v][c] == kTakeQ ? 1.0f : static_cast<float>(ramps_[sector][v][c]);
+      }
     }
   }
 }
@@ -375,22 +378,27 @@ template <typename Saturations, typename Ramps>
   __m128 red = _mm_load_ps(entries[m.entry[2]].data());
   __m128 unused = _mm_load_ps(entries[m.entry[3]].data());
   _MM_TRANSPOSE4_PS(blue, green, red, unused);
-  // How far the value lies from the middle between two truncations, the farthest of the channels.
-  __m128 farthest = _mm_setzero_ps();
+  // Adding 65536.5 (2^16 + 0.5) leaves the sum with steps of 1/128: its low 7 bits hold the
+  // fraction of value x 255 + 0.5 rounded to those steps, the 8 above them its integer part, the
+  // byte. A fraction that rounds to 0 lies within 1/256 of a whole number (and may have carried
+  // into the byte): such a colour is in doubt.
+  __m128i doubtful = _mm_setzero_si128();
   __m128i packed = _mm_setzero_si128();
-  int shift = 0;
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  const __m128i steps = _mm_set1_epi32(0x7F);
+  __m128i channels[3];
+  int c = 0;
   for (const __m128 ramp : {blue, green, red}) {
-    const __m128 takeQ = _mm_cmpeq_ps(ramp, _mm_set1_ps(static_cast<float>(kTakeQ)));
-    const __m128 value =
-        _mm_or_ps(_mm_and_ps(takeQ, q), _mm_andnot_ps(takeQ, _mm_add_ps(p, _mm_mul_ps(rise, ramp))));
-    const __m128 scaled = _mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
-    const __m128i bytes = _mm_cvttps_epi32(scaled);
-    const __m128 fromMiddle = _mm_sub_ps(_mm_sub_ps(scaled, _mm_cvtepi32_ps(bytes)), _mm_set1_ps(0.5f));
-    farthest = _mm_max_ps(farthest, _mm_andnot_ps(_mm_set1_ps(-0.0f), fromMiddle));
-    packed = _mm_or_si128(packed, _mm_sll_epi32(bytes, _mm_cvtsi32_si128(shift)));
-    shift += 8;
+    const __m128 value = _mm_add_ps(p, _mm_mul_ps(rise, ramp));
+    const __m128i bits =
+        _mm_castps_si128(_mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(65536.5f)));
+    doubtful = _mm_or_si128(doubtful, _mm_cmpeq_epi32(_mm_and_si128(bits, steps), _mm_setzero_si128()));
+    channels[c++] = bits;
   }
-  close = _mm_movemask_ps(_mm_cmpgt_ps(farthest, _mm_set1_ps(0.5f - 1.0f / 256)));
+  packed = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(channels[0], 7), byte),
+                        _mm_or_si128(_mm_and_si128(_mm_slli_epi32(channels[1], 1), _mm_slli_epi32(byte, 8)),
+                                     _mm_and_si128(_mm_slli_epi32(channels[2], 9), _mm_slli_epi32(byte, 16))));
+  close = _mm_movemask_ps(_mm_castsi128_ps(doubtful));
   return packed;
 }
 
