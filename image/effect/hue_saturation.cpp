@@ -141,15 +141,28 @@ double ChannelRamp(V t) {
   return First(Select(t < All(1.0), t, All(4.0) - t));
 }
 
-// What the rest of the model needs of four pixels: lightness (as max + min), sector, hue table
-// index and saturation table index.
+// What the rest of the model needs of four pixels: lightness (as max + min), saturation table
+// index, and sector and hue table index as one entry.
 struct alignas(16) PixelModels {
   int32_t lightness[4];
-  int32_t sector[4];
-  int32_t hue[4];
   int32_t saturation[4];
-  int32_t entry[4];  // sector x 256 + hue: the new hue's entry in per-sector tables
+  int32_t entry[4];  // sector x 256 + hue index: the new hue's entry in per-sector tables
 };
+
+// Per twice h (its integer part, 0..511): the entry of sector and hue index, plus kDoubleHue when,
+// should twice h be exactly that whole number, the double arithmetic must decide: a half number
+// (its rounding), or a sector bound (the sector below it is another).
+constexpr int kDoubleHue = 0x8000;
+constexpr std::array<uint16_t, 512> kEntryOfTwice = [] {
+  std::array<uint16_t, 512> entries{};
+  for (int k = 0; k < 512; ++k) {
+    const int floor = std::min(k >> 1, 255);
+    const int sector = kSectorOfFloor[floor];
+    const bool bound = floor != 0 && kSectorOfFloor[floor - 1] != sector;
+    entries[k] = static_cast<uint16_t>(sector << 8 | std::min((k + 1) >> 1, 255) | ((k & 1) || bound ? kDoubleHue : 0));
+  }
+  return entries;
+}();
 
 inline __m128i Pick(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
@@ -209,26 +222,19 @@ struct HueParts {
                                   _mm_and_ps(grey, _mm_set1_ps(1.0f)));
   const __m128i k = _mm_cvttps_epi32(_mm_div_ps(twice, thirds));
   const __m128 whole = _mm_andnot_ps(grey, _mm_cmpeq_ps(_mm_mul_ps(_mm_cvtepi32_ps(k), thirds), twice));
-  const __m128i floor = _mm_srli_epi32(k, 1);
-  // The sector counts the bounds 21, 64, 106, 149, 192 and 234 that the integer part of h has
-  // reached; past the last it is the first again.
-  __m128i sector = _mm_setzero_si128();
-  __m128i onBound = _mm_slli_epi32(k, 31);  // a half number
-  for (const int bound : {21, 64, 106, 149, 192, 234}) {
-    sector = _mm_sub_epi32(sector, _mm_cmpgt_epi32(floor, _mm_set1_epi32(bound - 1)));
-    onBound = _mm_or_si128(onBound, _mm_cmpeq_epi32(floor, _mm_set1_epi32(bound)));
-  }
-  sector = _mm_andnot_si128(_mm_cmpeq_epi32(sector, _mm_set1_epi32(6)), sector);
-  const __m128i hue = _mm_srli_epi32(_mm_add_epi32(k, _mm_set1_epi32(1)), 1);
+  alignas(16) int32_t twices[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(twices), k);
+  int32_t entries[4];
+  for (int i = 0; i < 4; ++i) entries[i] = kEntryOfTwice[twices[i] & 511];
+  // Built from the values, not loaded from the array just written (see AdjustRow).
+  const __m128i flags = _mm_slli_epi32(_mm_setr_epi32(entries[0], entries[1], entries[2], entries[3]), 16);
+  for (int i = 0; i < 4; ++i) out.entry[i] = entries[i] & ~kDoubleHue;
   _mm_store_si128(reinterpret_cast<__m128i*>(out.lightness), _mm_add_epi32(max, min));
-  _mm_store_si128(reinterpret_cast<__m128i*>(out.sector), sector);
-  _mm_store_si128(reinterpret_cast<__m128i*>(out.hue), hue);
-  _mm_store_si128(reinterpret_cast<__m128i*>(out.entry), _mm_or_si128(_mm_slli_epi32(sector, 8), hue));
   alignas(16) int32_t pairs[4];
   _mm_store_si128(reinterpret_cast<__m128i*>(pairs), _mm_or_si128(_mm_slli_epi32(max, 8), min));
   const uint8_t* index = &model.saturation_index[0][0];
   for (int i = 0; i < 4; ++i) out.saturation[i] = index[pairs[i]];
-  return _mm_movemask_ps(_mm_and_ps(whole, _mm_castsi128_ps(onBound)));
+  return _mm_movemask_ps(_mm_and_ps(whole, _mm_castsi128_ps(flags)));
 }
 
 // Sector and hue index of the colours in mask by the double arithmetic itself, two colours at a
@@ -259,9 +265,7 @@ void HuesByDoubles(const ModelTables& model, __m128i pixels, int mask, PixelMode
     const IntPair rounded = RoundClamped(h);
     for (const auto& [lane, floor, index] : {std::tuple{i, floors.first, rounded.first}, std::tuple{j, floors.second, rounded.second}}) {
       const bool take = (mask >> lane) & 1;
-      out.sector[lane] = take ? kSectorOfFloor[floor] : out.sector[lane];
-      out.hue[lane] = take ? index : out.hue[lane];
-      out.entry[lane] = out.sector[lane] << 8 | out.hue[lane];
+      out.entry[lane] = take ? kSectorOfFloor[floor] << 8 | index : out.entry[lane];
     }
   }
 }
@@ -276,14 +280,14 @@ void ExactBack(const ModelTables& model, const PixelModels& m, int i, const Sect
                const SectorTables<std::array<double, 4>>& ramps, uint32_t (&out)[4]) {
   const int j = i + 1;
   const V lightness = Pair(model.lightness[m.lightness[i]], model.lightness[m.lightness[j]]);
-  const V saturation = Pair(saturationFraction[m.sector[i]][m.saturation[i]],
-                            saturationFraction[m.sector[j]][m.saturation[j]]);
+  const V saturation = Pair(saturationFraction[m.entry[i] >> 8][m.saturation[i]],
+                            saturationFraction[m.entry[j] >> 8][m.saturation[j]]);
   const V q = Select(lightness > All(0.5), lightness + saturation - lightness * saturation,
                      lightness * (All(1.0) + saturation));
   const V p = All(2.0) * lightness - q;
   const V rise = q - p;
-  const std::array<double, 4>& first = ramps[m.sector[i]][m.hue[i]];
-  const std::array<double, 4>& second = ramps[m.sector[j]][m.hue[j]];
+  const std::array<double, 4>& first = ramps[m.entry[i] >> 8][m.entry[i] & 0xFF];
+  const std::array<double, 4>& second = ramps[m.entry[j] >> 8][m.entry[j] & 0xFF];
   uint32_t channels[2] = {0, 0};
   for (int c = 0; c < 3; ++c) {
     const V ramp = Pair(first[c], second[c]);
@@ -364,8 +368,9 @@ template <typename Saturations, typename Ramps>
   const __m128 lightness = _mm_mul_ps(_mm_cvtepi32_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(m.lightness))),
                                       _mm_set1_ps(1.0f / 510));
   const float* s = saturations[0].data();
-  const __m128 saturation = _mm_setr_ps(s[(m.sector[0] << 8) + m.saturation[0]], s[(m.sector[1] << 8) + m.saturation[1]],
-                                        s[(m.sector[2] << 8) + m.saturation[2]], s[(m.sector[3] << 8) + m.saturation[3]]);
+  const __m128 saturation =
+      _mm_setr_ps(s[(m.entry[0] & ~0xFF) + m.saturation[0]], s[(m.entry[1] & ~0xFF) + m.saturation[1]],
+                  s[(m.entry[2] & ~0xFF) + m.saturation[2]], s[(m.entry[3] & ~0xFF) + m.saturation[3]]);
   const __m128 bright = _mm_cmpgt_ps(lightness, _mm_set1_ps(0.5f));
   const __m128 above = _mm_sub_ps(_mm_add_ps(lightness, saturation), _mm_mul_ps(lightness, saturation));
   const __m128 below = _mm_mul_ps(lightness, _mm_add_ps(_mm_set1_ps(1.0f), saturation));
