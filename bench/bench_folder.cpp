@@ -110,15 +110,25 @@ int main() {
   int listed = 0, listedWithShell = 0, collected = 0;
 
   bench::Rounds rounds;
-  rounds.Add("bare FindFirstFile/FindNextFile", nullptr, [&] { entries = BareEnumeration(folder); });
-  rounds.Add("enumerate + classify", nullptr, [&] {
-    folder_order::ScanResult result;
-    folder_scan::EnumerateFolder(folder, result, noStop);
-    listed = static_cast<int>(result.imageNames.size());
+  // Under Wine the first listing of a round runs about a third faster than the same listing
+  // right after it; the baseline is timed as the second, like the others.
+  rounds.Add("bare FindFirstFile/FindNextFile", [&] { (void)BareEnumeration(folder); },
+             [&] { entries = BareEnumeration(folder); });
+  // The lists made are kept past the timing, as the viewer keeps its list, and let go before the next
+  // round.
+  folder_order::ScanResult kept;
+  const auto letGo = [&] { kept = {}; };
+  rounds.Add("enumerate + classify", letGo, [&] {
+    folder_scan::EnumerateFolder(folder, kept, noStop);
+    listed = static_cast<int>(kept.imageNames.size());
   });
-  rounds.Add("scan: enumerate + classify + sort + merge", nullptr, [&] {
-    listed = static_cast<int>(folder_scan::ScanFolder(folder, current, nullptr, noStop).imageNames.size());
-  });
+  rounds.Add(
+      "scan: enumerate + classify + sort + merge", letGo,
+      [&] {
+        kept = folder_scan::ScanFolder(folder, current, nullptr, noStop);
+        listed = static_cast<int>(kept.imageNames.size());
+      },
+      1.5);
   rounds.Add("scan with the shell-window query", nullptr, [&] {
     listed = static_cast<int>(folder_scan::ScanFolder(folder, current, &shell, noStop).imageNames.size());
     listedWithShell = listed;

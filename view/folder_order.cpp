@@ -121,6 +121,19 @@ class LogicalKeys {
 
 bool LogicalLess(const std::wstring& a, const std::wstring& b) { return ::StrCmpLogicalW(a.c_str(), b.c_str()) < 0; }
 
+// A name the keys order exactly as the platform does, by how they are made: printable ASCII
+// without the hyphen and the apostrophe (which the platform's word sort weighs apart from other
+// characters), and no run of digits longer than any number parser takes whole.
+bool PlainName(const std::wstring& name) noexcept {
+  int digits = 0;
+  for (const wchar_t c : name) {
+    if (c < 0x20 || c > 0x7E || c == L'-' || c == L'\'') return false;
+    digits = (c >= L'0' && c <= L'9') ? digits + 1 : 0;
+    if (digits > 9) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool SortLogical(NameList& names) {
@@ -133,9 +146,15 @@ bool SortLogical(NameList& names) {
   for (size_t i : order) sorted.push_back(std::move(names[i]));
   names.swap(sorted);
   // The platform's compare has the last word: where it orders two neighbours the other way (a
-  // system whose rules differ from the keys for some names), the whole list is sorted by it.
+  // system whose rules differ from the keys for some names), the whole list is sorted by it. Two
+  // plain names need no asking (under some systems the compare is slow, and a camera's folder
+  // holds nothing else).
+  bool previousPlain = PlainName(names[0]);
   for (size_t i = 1; i < names.size(); ++i) {
-    if (LogicalLess(names[i], names[i - 1])) {
+    const bool plain = PlainName(names[i]);
+    const bool ask = !(plain && previousPlain);
+    previousPlain = plain;
+    if (ask && LogicalLess(names[i], names[i - 1])) {
       std::sort(names.begin(), names.end(), LogicalLess);
       return false;
     }
