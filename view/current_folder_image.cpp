@@ -117,8 +117,10 @@ void CCurrentFolderImage::StopScan() noexcept {
   DestroyMessageWindow();
   if (job) job->stop.store(1, std::memory_order_relaxed);
   // Destroying the window has already released a thread that was sending its result, and any
-  // later send fails at once, so the thread cannot be waiting for this one.
-  ::WaitForSingleObject(thread.Get(), INFINITE);
+  // later send fails at once, so the thread cannot be waiting for this one. It may be waiting for
+  // the shell, though, whose answer can take long (a shell still starting, a busy one): after a
+  // while it is left to finish on its own, with its share of the job and nothing of the list.
+  ::WaitForSingleObject(thread.Get(), kStopWaitMs);
 }
 
 unsigned __stdcall CCurrentFolderImage::ScanThread(void* param) noexcept {

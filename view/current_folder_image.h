@@ -78,6 +78,8 @@ class CCurrentFolderImage : public FCMessageWindow {
   [[nodiscard]] bool IsLooping() const noexcept;
   void StartScan(const folder_order::SplitPath& split);
   void StopScan() noexcept;
+  // How long stopping a scan waits for its thread to see the stop.
+  static constexpr DWORD kStopWaitMs = 1000;
   void OnScanResult(WPARAM wParam);
   void ReportPosition();
   void PreloadAround();
