@@ -8,14 +8,23 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 QL_XVFB_PID=
 ql_env_start() {
   if [ -z "${DISPLAY:-}" ]; then
-    local n
-    for n in 91 92 93 94 95 96 97 98; do
-      if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
-    done
-    Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb takes a free display itself and writes its number once it accepts connections: lock
+    # files left by servers that died (a killed run leaves them) cannot make it pick a taken one.
+    local said n=
+    said=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$said" >/dev/null 2>&1 &
     QL_XVFB_PID=$!
+    for _ in $(seq 100); do
+      n=$(head -n 1 "$said" 2>/dev/null || true)
+      [ -n "$n" ] && break
+      sleep 0.1
+    done
+    rm -f "$said"
+    if [ -z "$n" ]; then
+      echo "Xvfb did not start: no display for the tests" >&2
+      return 1
+    fi
     export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   fi
   mkdir -p "$here/build"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
