@@ -388,7 +388,6 @@ template <typename Saturations, typename Ramps>
   // byte. A fraction that rounds to 0 lies within 1/256 of a whole number (and may have carried
   // into the byte): such a colour is in doubt.
   __m128i doubtful = _mm_setzero_si128();
-  __m128i packed = _mm_setzero_si128();
   const __m128i byte = _mm_set1_epi32(0xFF);
   const __m128i steps = _mm_set1_epi32(0x7F);
   __m128i channels[3];
@@ -400,9 +399,9 @@ template <typename Saturations, typename Ramps>
     doubtful = _mm_or_si128(doubtful, _mm_cmpeq_epi32(_mm_and_si128(bits, steps), _mm_setzero_si128()));
     channels[c++] = bits;
   }
-  packed = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(channels[0], 7), byte),
-                        _mm_or_si128(_mm_and_si128(_mm_slli_epi32(channels[1], 1), _mm_slli_epi32(byte, 8)),
-                                     _mm_and_si128(_mm_slli_epi32(channels[2], 9), _mm_slli_epi32(byte, 16))));
+  const __m128i packed = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(channels[0], 7), byte),
+                                      _mm_or_si128(_mm_and_si128(_mm_slli_epi32(channels[1], 1), _mm_slli_epi32(byte, 8)),
+                                                   _mm_and_si128(_mm_slli_epi32(channels[2], 9), _mm_slli_epi32(byte, 16))));
   close = _mm_movemask_ps(_mm_castsi128_ps(doubtful));
   return packed;
 }
