@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <tuple>
 
 #include "image/effect/effects.h"
 #include "image/effect/sse2.h"
@@ -263,10 +262,12 @@ void HuesByDoubles(const ModelTables& model, __m128i pixels, int mask, PixelMode
     const V h = hue * All(255.0);
     const IntPair floors = TruncateClamped(h);
     const IntPair rounded = RoundClamped(h);
-    for (const auto& [lane, floor, index] : {std::tuple{i, floors.first, rounded.first}, std::tuple{j, floors.second, rounded.second}}) {
-      const bool take = (mask >> lane) & 1;
-      out.entry[lane] = take ? kSectorOfFloor[floor] << 8 | index : out.entry[lane];
-    }
+    // Kept only for the colours in mask (a select, not a branch).
+    const auto keep = [&](int lane, int floor, int index) {
+      out.entry[lane] = (mask >> lane) & 1 ? kSectorOfFloor[floor] << 8 | index : out.entry[lane];
+    };
+    keep(i, floors.first, rounded.first);
+    keep(j, floors.second, rounded.second);
   }
 }
 
